@@ -1,0 +1,381 @@
+#include "odbc/OdbcConnection.h"
+
+#include "odbc/ValueText.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr SQLSMALLINT kNameBufferSize = 256;
+constexpr SQLLEN kValueBufferSize = 8192;
+
+bool Succeeded(SQLRETURN r)
+{
+    return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
+}
+
+void TrimRight(std::string& text)
+{
+    std::size_t end = text.size();
+    while (end > 0) {
+        char c = text[end - 1];
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f')
+            break;
+        --end;
+    }
+    text.resize(end);
+}
+
+// A SQL_SUCCESS_WITH_INFO from SQLGetData means more data only with SQLSTATE 01004.
+bool WasTruncated(SQLHSTMT hstmt)
+{
+    SQLCHAR state[6] = {0};
+    SQLINTEGER native = 0;
+    SQLCHAR message[8];
+    SQLSMALLINT length = 0;
+    SQLRETURN r = SQLGetDiagRec(SQL_HANDLE_STMT, hstmt, 1, state, &native, message,
+                                sizeof message, &length);
+    return Succeeded(r) && std::memcmp(state, "01004", 5) == 0;
+}
+
+} // namespace
+
+COdbcConnection::COdbcConnection()
+{
+    m_szErrorMsg[0] = '\0';
+}
+
+COdbcConnection::~COdbcConnection()
+{
+    Disconnect();
+}
+
+int COdbcConnection::KindOfSqlType(int sqlType)
+{
+    switch (sqlType) {
+    case SQL_INTEGER:
+        return KindLong;
+    case SQL_SMALLINT:
+        return KindShort;
+    case SQL_FLOAT:
+    case SQL_REAL:
+        return KindFloat;
+    case SQL_DOUBLE:
+        return KindDouble;
+    case SQL_LONGVARBINARY:
+        return KindDefault;
+    default:
+        return KindChar;
+    }
+}
+
+int COdbcConnection::Connect(const char* source, const char* user, const char* password)
+{
+    // A second Connect must not leak or keep alive the session of the first one.
+    Disconnect();
+
+    SQLRETURN r = SQLAllocEnv(&m_henv);
+    if (r != SQL_SUCCESS) {
+        ReportError();
+        return r;
+    }
+    r = SQLAllocConnect(m_henv, &m_hdbc);
+    if (r != SQL_SUCCESS) {
+        ReportError();
+        return r;
+    }
+    SQLSetConnectOption(m_hdbc, SQL_LOGIN_TIMEOUT, 5);
+
+    // Copies, because the driver manager wants writable buffers; user name and password go whole.
+    std::string sourceCopy = source ? source : "";
+    std::string userCopy = user ? user : "";
+    std::string passwordCopy = password ? password : "";
+    r = SQLConnect(m_hdbc, reinterpret_cast<SQLCHAR*>(sourceCopy.data()), SQL_NTS,
+                   reinterpret_cast<SQLCHAR*>(userCopy.data()), SQL_NTS,
+                   reinterpret_cast<SQLCHAR*>(passwordCopy.data()), SQL_NTS);
+    // The password must not linger in freed memory.
+    std::fill(passwordCopy.begin(), passwordCopy.end(), '\0');
+    if (Succeeded(r))
+        return SQLAllocStmt(m_hdbc, &m_hstmt);
+    ReportError();
+    return r;
+}
+
+void COdbcConnection::Disconnect()
+{
+    ClearValues();
+    m_kinds.clear();
+    if (m_hstmt != SQL_NULL_HSTMT) {
+        SQLFreeStmt(m_hstmt, SQL_DROP);
+        m_hstmt = SQL_NULL_HSTMT;
+    }
+    if (m_hdbc != SQL_NULL_HDBC) {
+        SQLDisconnect(m_hdbc);
+        SQLFreeConnect(m_hdbc);
+        m_hdbc = SQL_NULL_HDBC;
+    }
+    if (m_henv != SQL_NULL_HENV) {
+        SQLFreeEnv(m_henv);
+        m_henv = SQL_NULL_HENV;
+    }
+}
+
+void COdbcConnection::GetErrorText(std::string& text)
+{
+    SQLCHAR state[511];
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    SQLRETURN r = SQLError(m_henv, m_hdbc, m_hstmt, state, &native,
+                           reinterpret_cast<SQLCHAR*>(m_szErrorMsg), sizeof m_szErrorMsg, &length);
+    // Without a diagnostic record the old text would describe an earlier failure.
+    if (!Succeeded(r))
+        m_szErrorMsg[0] = '\0';
+    m_szErrorMsg[sizeof m_szErrorMsg - 1] = '\0';
+    text = m_szErrorMsg;
+}
+
+void COdbcConnection::ReportError()
+{
+    if (m_bQuiet)
+        return;
+    std::string message;
+    GetErrorText(message);
+    if (message.empty())
+        return;
+    bool quit = m_question && m_question("SQL Fehlermeldung",
+                                         message + "'\n\nSoll das Programm beendet werden ?");
+    if (quit)
+        std::exit(0);
+}
+
+int COdbcConnection::ExecDirect(const char* statement)
+{
+    if (m_hstmt != SQL_NULL_HSTMT)
+        ResetStatement();
+    m_strSql = statement ? statement : "";
+    SQLRETURN r = SQLExecDirect(m_hstmt, reinterpret_cast<SQLCHAR*>(m_strSql.data()), SQL_NTS);
+    if (!Succeeded(r) && !m_bQuiet)
+        ReportError();
+    return r;
+}
+
+void COdbcConnection::ResetStatement()
+{
+    if (m_hstmt == SQL_NULL_HSTMT)
+        return;
+    SQLFreeStmt(m_hstmt, SQL_DROP);
+    m_hstmt = SQL_NULL_HSTMT;
+    ClearValues();
+    m_kinds.clear();
+    SQLAllocStmt(m_hdbc, &m_hstmt);
+}
+
+int COdbcConnection::GetColumnCount()
+{
+    char buffer[256];
+    SQLSMALLINT length = 0;
+    SQLLEN count = 0;
+    SQLColAttributes(m_hstmt, 0, SQL_COLUMN_COUNT, buffer, sizeof buffer, &length, &count);
+    return static_cast<int>(count);
+}
+
+void COdbcConnection::RememberKind(int column, SQLSMALLINT sqlType)
+{
+    if (column < 1)
+        return;
+    if (m_kinds.size() <= static_cast<std::size_t>(column))
+        m_kinds.resize(column + 1, 0);
+    m_kinds[column] = static_cast<signed char>(KindOfSqlType(sqlType));
+}
+
+std::string COdbcConnection::GetColumnName(int column)
+{
+    SQLCHAR name[kNameBufferSize] = {0};
+    SQLSMALLINT nameLength = 0, sqlType = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    SQLRETURN r = SQLDescribeCol(m_hstmt, column, name, kNameBufferSize, &nameLength, &sqlType,
+                                 &size, &digits, &nullable);
+    if (Succeeded(r))
+        RememberKind(column, sqlType);
+    std::string text(reinterpret_cast<char*>(name));
+    TrimRight(text);
+    return text;
+}
+
+int COdbcConnection::GetColumnType(int column)
+{
+    if (column > 0 && static_cast<std::size_t>(column) < m_kinds.size() && m_kinds[column] != 0)
+        return m_kinds[column];
+    SQLCHAR name[kNameBufferSize];
+    SQLSMALLINT nameLength = 0, sqlType = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    SQLRETURN r = SQLDescribeCol(m_hstmt, column, name, kNameBufferSize, &nameLength, &sqlType,
+                                 &size, &digits, &nullable);
+    if (!Succeeded(r)) {
+        if (!m_bQuiet)
+            ReportError();
+        // Not remembered: a later call may describe the column successfully.
+        return KindOfSqlType(sqlType);
+    }
+    RememberKind(column, sqlType);
+    return KindOfSqlType(sqlType);
+}
+
+int COdbcConnection::Fetch()
+{
+    ClearValues();
+    SQLRETURN r = SQLFetch(m_hstmt);
+    if (!Succeeded(r) && !m_bQuiet)
+        ReportError();
+    return r;
+}
+
+std::string COdbcConnection::GetColumnText(int column)
+{
+    return GetColumnValue(column).m_strText;
+}
+
+const CColumnValue& COdbcConnection::GetColumnValue(int column)
+{
+    int index = FindValue(column);
+    if (index >= 0)
+        return m_values[index];
+    int kind = GetColumnType(column);
+    CColumnValue& value = AddValue(column);
+    ReadValue(value, kind);
+    return value;
+}
+
+SQLRETURN COdbcConnection::ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType,
+                                     std::string& out, bool& isNull)
+{
+    char buffer[kValueBufferSize];
+    // Character pieces end with a terminating zero, binary pieces fill the buffer.
+    const SQLLEN piece = cType == SQL_C_CHAR ? kValueBufferSize - 1 : kValueBufferSize;
+    isNull = false;
+    SQLLEN indicator = 0;
+    SQLRETURN r = SQLGetData(hstmt, column, cType, buffer, kValueBufferSize, &indicator);
+    if (!Succeeded(r))
+        return r;
+    if (indicator == SQL_NULL_DATA) {
+        isNull = true;
+        return r;
+    }
+    for (;;) {
+        SQLLEN n = (indicator == SQL_NO_TOTAL || indicator > piece) ? piece : indicator;
+        if (n > 0)
+            out.append(buffer, static_cast<std::size_t>(n));
+        if (r != SQL_SUCCESS_WITH_INFO || !WasTruncated(hstmt))
+            return SQL_SUCCESS;
+        indicator = 0;
+        r = SQLGetData(hstmt, column, cType, buffer, kValueBufferSize, &indicator);
+        if (r == SQL_NO_DATA)
+            return SQL_SUCCESS;
+        if (!Succeeded(r))
+            return r;
+    }
+}
+
+void COdbcConnection::ReadValue(CColumnValue& value, int kind)
+{
+    std::string& text = value.m_strText;
+    SQLRETURN r;
+    SQLLEN indicator = 0;
+    switch (kind) {
+    case KindLong:
+    case KindShort: {
+        SQLINTEGER number = 0;
+        r = SQLGetData(m_hstmt, value.m_nColumn, SQL_C_SLONG, &number, 0, &indicator);
+        if (Succeeded(r) && indicator != SQL_NULL_DATA)
+            AppendInteger(text, number);
+        value.m_bNull = Succeeded(r) && indicator == SQL_NULL_DATA;
+        break;
+    }
+    case KindFloat:
+    case KindDouble: {
+        double number = 0;
+        r = SQLGetData(m_hstmt, value.m_nColumn, SQL_C_DOUBLE, &number, 0, &indicator);
+        if (Succeeded(r) && indicator != SQL_NULL_DATA)
+            AppendDouble(text, number);
+        value.m_bNull = Succeeded(r) && indicator == SQL_NULL_DATA;
+        break;
+    }
+    case KindDefault: {
+        bool isNull = false;
+        r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_DEFAULT, value.m_strRaw, isNull);
+        value.m_bNull = isNull;
+        text.assign(value.m_strRaw.c_str());
+        break;
+    }
+    default: {
+        bool isNull = false;
+        r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_CHAR, text, isNull);
+        value.m_bNull = isNull;
+        // Text ends at the first zero byte, as a C string would.
+        std::size_t zero = text.find('\0');
+        if (zero != std::string::npos)
+            text.resize(zero);
+        break;
+    }
+    }
+    if (!Succeeded(r) && !m_bQuiet)
+        ReportError();
+    if (value.m_bNull)
+        text.assign("NULL");
+    else
+        TrimRight(text);
+}
+
+void COdbcConnection::ClearValues()
+{
+    m_nValues = 0;
+}
+
+int COdbcConnection::FindValue(int column) const
+{
+    for (std::size_t i = 0; i < m_nValues; ++i)
+        if (m_values[i].m_nColumn == column)
+            return static_cast<int>(i);
+    return -1;
+}
+
+CColumnValue& COdbcConnection::AddValue(int column)
+{
+    if (m_nValues == m_values.size())
+        m_values.emplace_back();
+    CColumnValue& value = m_values[m_nValues++];
+    value.m_nColumn = column;
+    value.m_bNull = false;
+    value.m_strText.clear();
+    value.m_strRaw.clear();
+    return value;
+}
+
+bool COdbcConnection::GetTableNames(std::list<std::string>& names)
+{
+    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    if (SQLAllocHandle(SQL_HANDLE_STMT, m_hdbc, &hstmt) != SQL_SUCCESS)
+        return false;
+    SQLCHAR type[] = "'TABLE'";
+    SQLRETURN r = SQLTables(hstmt, nullptr, 0, nullptr, 0, nullptr, SQL_NTS, type, 7);
+    if (r == SQL_SUCCESS) {
+        for (;;) {
+            r = SQLFetch(hstmt);
+            if (!Succeeded(r))
+                break;
+            // Read whole rather than into a fixed buffer: a cut name would name no table.
+            std::string name;
+            bool isNull = false;
+            SQLRETURN g = ReadWhole(hstmt, 3, SQL_C_CHAR, name, isNull);
+            if (!Succeeded(g)) {
+                r = g;
+                break;
+            }
+            names.push_back(std::move(name));
+        }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
+    return r == SQL_NO_DATA;
+}

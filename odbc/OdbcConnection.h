@@ -1,0 +1,77 @@
+#pragma once
+
+#include "odbc/ColumnValue.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <functional>
+#include <list>
+#include <string>
+#include <vector>
+
+// The program's only owner of ODBC handles: one environment, one connection and one statement,
+// on which every statement runs, one at a time. Values are handed out as text.
+class COdbcConnection
+{
+public:
+    // Asked when a failure is reported outside quiet mode; true means "end the program".
+    using QuestionHandler = std::function<bool(const std::string& title, const std::string& text)>;
+
+    COdbcConnection();
+    ~COdbcConnection();
+    COdbcConnection(const COdbcConnection&) = delete;
+    COdbcConnection& operator=(const COdbcConnection&) = delete;
+
+    void SetQuiet(bool quiet) { m_bQuiet = quiet; }
+    void SetQuestionHandler(QuestionHandler handler) { m_question = std::move(handler); }
+
+    int Connect(const char* source, const char* user, const char* password);
+    // Ends the session and releases every handle; a later Connect starts afresh.
+    void Disconnect();
+    bool HasStatement() const { return m_hstmt != SQL_NULL_HSTMT; }
+
+    void GetErrorText(std::string& text);
+    int ExecDirect(const char* statement);
+    void ResetStatement();
+
+    int GetColumnCount();
+    std::string GetColumnName(int column);
+    int GetColumnType(int column);
+    int Fetch();
+    std::string GetColumnText(int column);
+    // The cached record of a value (text, NULL flag, raw bytes of a long binary value). The
+    // reference stays valid until the next call on this object.
+    const CColumnValue& GetColumnValue(int column);
+
+    bool GetTableNames(std::list<std::string>& names);
+
+    // Column kind codes: the C type in which a column is read.
+    enum Kind { KindChar = 1, KindLong = 4, KindShort = 5, KindFloat = 7, KindDouble = 8,
+                KindDefault = 99 };
+    static int KindOfSqlType(int sqlType);
+
+private:
+    void ReportError();
+    void ClearValues();
+    int FindValue(int column) const;
+    CColumnValue& AddValue(int column);
+    void ReadValue(CColumnValue& value, int kind);
+    SQLRETURN ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType, std::string& out,
+                        bool& isNull);
+    void RememberKind(int column, SQLSMALLINT sqlType);
+
+    std::string m_strSql;
+    char m_szErrorMsg[511];
+    SQLHENV m_henv = SQL_NULL_HENV;
+    SQLHDBC m_hdbc = SQL_NULL_HDBC;
+    SQLHSTMT m_hstmt = SQL_NULL_HSTMT;
+    // Records of the current row; the first m_nValues are in use, the rest keep their buffers
+    // so that reading a row allocates nothing once the first rows have been read.
+    std::vector<CColumnValue> m_values;
+    std::size_t m_nValues = 0;
+    // Kind code per column of the current result set, 0 while not yet described.
+    std::vector<signed char> m_kinds;
+    bool m_bQuiet = false;
+    QuestionHandler m_question;
+};

@@ -1,0 +1,137 @@
+#include "odbc/ValueText.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <regex>
+
+namespace {
+
+struct DoubleCase
+{
+    double value;
+    const char* text;
+};
+
+class DoubleTextTest : public ::testing::TestWithParam<DoubleCase>
+{};
+
+TEST_P(DoubleTextTest, WritesTheRuleText)
+{
+    EXPECT_EQ(FormatDouble(GetParam().value), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, DoubleTextTest,
+    ::testing::Values(
+        DoubleCase{3.0, "3."}, DoubleCase{1024.0, "1024."}, DoubleCase{0.5, "0.5"},
+        DoubleCase{-2.25, "-2.25"}, DoubleCase{0.0078125, "7.8125e-003"},
+        DoubleCase{2.5, "2.5"}, DoubleCase{0.1, "0.10000000000000001"},
+        DoubleCase{0.0, "0."}, DoubleCase{-0.0, "-0."}, DoubleCase{1.0, "1."},
+        // e = -1 is the last fixed exponent downwards, e = -2 the first exponential one.
+        DoubleCase{0.25, "0.25"}, DoubleCase{0.09375, "9.375e-002"},
+        DoubleCase{0.01, "1.0000000000000000208e-002"},
+        // e = 24 has no digit after the point and so no point; e = 25 goes exponential.
+        DoubleCase{1e24, "999999999999999983222784"}, DoubleCase{2e24, "2000000000000000000000000"},
+        DoubleCase{1e25, "1.0000000000000000906e+025"}, DoubleCase{3e25, "3.e+025"},
+        DoubleCase{1e23, "99999999999999991611392."}, DoubleCase{4e23, "400000000000000000000000."},
+        DoubleCase{123456.789, "123456.789"}, DoubleCase{-1e-5, "-1.0000000000000001e-005"},
+        DoubleCase{DBL_MAX, "1.7976931348623157e+308"},
+        DoubleCase{DBL_MIN, "2.2250738585072014e-308"},
+        DoubleCase{4.9406564584124654e-324, "4.9406564584124654e-324"},
+        DoubleCase{9007199254740993.0, "9007199254740992."},
+        DoubleCase{0.99999999999999999, "1."}));
+
+TEST(IntegerText, WritesPlainDecimal)
+{
+    EXPECT_EQ(FormatInteger(42), "42");
+    EXPECT_EQ(FormatInteger(-7), "-7");
+    EXPECT_EQ(FormatInteger(0), "0");
+    EXPECT_EQ(FormatInteger(INT_MIN), "-2147483648");
+    EXPECT_EQ(FormatInteger(INT_MAX), "2147483647");
+    std::string out = "x,";
+    AppendInteger(out, -10);
+    EXPECT_EQ(out, "x,-10");
+}
+
+TEST(DoubleText, NonFiniteValuesHaveAWord)
+{
+    EXPECT_EQ(FormatDouble(INFINITY), "inf");
+    EXPECT_EQ(FormatDouble(-INFINITY), "-inf");
+    EXPECT_EQ(FormatDouble(NAN), "nan");
+}
+
+// The decimal exponent of the first significant digit once the value is rounded to 17 digits.
+int ExponentOf(double value)
+{
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.16e", std::fabs(value));
+    return std::atoi(std::strchr(buf, 'e') + 1);
+}
+
+void CheckProperties(double value)
+{
+    SCOPED_TRACE(::testing::Message() << "value " << std::hexfloat << value);
+    std::string text = FormatDouble(value);
+    // Reads back exactly: 17 significant digits identify every double.
+    EXPECT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
+    EXPECT_EQ(text[0] == '-', std::signbit(value)) << text;
+
+    int e = value == 0 ? 0 : ExponentOf(value);
+    static const std::regex fixed(R"(-?\d+(\.\d*)?)");
+    static const std::regex exponential(R"(-?\d\.(\d*[1-9])?e[+-]\d{3})");
+    if (e >= -1 && e <= 24) {
+        EXPECT_TRUE(std::regex_match(text, fixed)) << text;
+        std::string unsignedText = text[0] == '-' ? text.substr(1) : text;
+        std::size_t point = unsignedText.find('.');
+        if (e == 24) {
+            EXPECT_EQ(point, std::string::npos) << text;
+            EXPECT_EQ(unsignedText.size(), 25u) << text;
+        } else {
+            ASSERT_NE(point, std::string::npos) << text;
+            EXPECT_EQ(point, e < 0 ? 1u : static_cast<std::size_t>(e) + 1) << text;
+            // Never more than 25 significant digits, never a trailing zero after the point.
+            EXPECT_LE(unsignedText.size() - 1, 25u + (e < 0 ? 1 : 0)) << text;
+            EXPECT_NE(unsignedText.back(), '0') << text;
+        }
+    } else {
+        EXPECT_TRUE(std::regex_match(text, exponential)) << text;
+        int written = std::atoi(text.c_str() + text.find('e') + 1);
+        EXPECT_EQ(written, e) << text;
+    }
+}
+
+TEST(DoubleTextProperty, RandomValuesReadBackInTheirNotation)
+{
+    std::mt19937_64 random(20261206);
+    std::uniform_int_distribution<std::uint64_t> bits;
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-330, 310);
+    for (int i = 0; i < 20000; ++i) {
+        // Any bit pattern: covers subnormals and the extremes.
+        std::uint64_t pattern = bits(random);
+        double any;
+        std::memcpy(&any, &pattern, sizeof any);
+        if (std::isfinite(any))
+            CheckProperties(any);
+        CheckProperties(unit(random) * std::pow(10.0, exponent(random)));
+        CheckProperties(std::trunc(unit(random) * 1e15));
+    }
+}
+
+TEST(DoubleTextProperty, PowersOfTenAroundTheNotationBoundaries)
+{
+    for (int e = -5; e <= 28; ++e) {
+        double power = std::pow(10.0, e);
+        for (double v : {power, std::nextafter(power, 0.0), std::nextafter(power, INFINITY),
+                         -power, 9.5 * power, 9.999999999999999 * power})
+            CheckProperties(v);
+    }
+}
+
+} // namespace

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+// The two real drivers every database test runs against.
+enum class Driver { SQLite, PostgreSQL };
+
+const char* DriverName(Driver driver);
+
+// Writes a private odbcinst.ini and odbc.ini into a temporary directory and points the driver
+// manager at them, so that tests never read or write /etc or the home directory. Safe to call
+// often; the first call does the work and must come before any ODBC call of the process.
+void EnsureOdbcConfig();
+
+struct DataSource
+{
+    std::string dsn;
+    std::string user;
+    std::string password;
+};
+
+// The data sources of the private configuration: a fresh SQLite file, and the PostgreSQL server
+// that scripts/test starts (its port, role, password and database come from TAVRIN_PG_*).
+DataSource SourceFor(Driver driver);
+// A PostgreSQL database with no tables in it.
+DataSource EmptyPostgresSource();
+// A data source whose driver library does not exist.
+DataSource BrokenDriverSource();
+// The private configuration directory.
+std::string OdbcConfigDir();
+
+bool PostgresConfigured();

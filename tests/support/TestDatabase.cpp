@@ -1,0 +1,171 @@
+#include "tests/support/TestDatabase.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle)
+{
+    std::string text;
+    SQLCHAR state[6];
+    SQLINTEGER native = 0;
+    SQLCHAR message[1024];
+    SQLSMALLINT length = 0;
+    for (SQLSMALLINT i = 1; SQLGetDiagRec(type, handle, i, state, &native, message,
+                                          sizeof message, &length) == SQL_SUCCESS;
+         ++i) {
+        text += reinterpret_cast<char*>(state);
+        text += ": ";
+        text += reinterpret_cast<char*>(message);
+        text += "\n";
+    }
+    return text.empty() ? "unknown error" : text;
+}
+
+bool Ok(SQLRETURN r)
+{
+    return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
+}
+
+} // namespace
+
+TestDatabase::TestDatabase(Driver driver) : m_driver(driver), m_source(SourceFor(driver))
+{
+    if (driver == Driver::PostgreSQL && !PostgresConfigured()) {
+        m_connectError = "TAVRIN_PG_PORT is not set: the PostgreSQL fixture is not running "
+                         "(start it with scripts/pg-fixture start)";
+        return;
+    }
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_henv);
+    SQLSetEnvAttr(m_henv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, m_henv, &m_hdbc);
+    SQLRETURN r = SQLConnect(
+        m_hdbc, reinterpret_cast<SQLCHAR*>(const_cast<char*>(m_source.dsn.c_str())), SQL_NTS,
+        reinterpret_cast<SQLCHAR*>(const_cast<char*>(m_source.user.c_str())), SQL_NTS,
+        reinterpret_cast<SQLCHAR*>(const_cast<char*>(m_source.password.c_str())), SQL_NTS);
+    m_connected = Ok(r);
+    if (!m_connected)
+        m_connectError = Diagnostics(SQL_HANDLE_DBC, m_hdbc);
+}
+
+TestDatabase::~TestDatabase()
+{
+    DropAll();
+    if (m_hdbc) {
+        if (m_connected)
+            SQLDisconnect(m_hdbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
+    }
+    if (m_henv)
+        SQLFreeHandle(SQL_HANDLE_ENV, m_henv);
+}
+
+std::string TestDatabase::Exec(const std::string& sql)
+{
+    if (!m_connected)
+        return "not connected: " + m_connectError;
+    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_hdbc, &hstmt);
+    SQLRETURN r =
+        SQLExecDirect(hstmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
+    std::string error;
+    if (!Ok(r) && r != SQL_NO_DATA)
+        error = Diagnostics(SQL_HANDLE_STMT, hstmt);
+    SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
+    return error;
+}
+
+std::string TestDatabase::Quote(const std::string& identifier) const
+{
+    std::string quoted = "\"";
+    for (char c : identifier) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+void TestDatabase::CreateTable(const std::string& name, const std::vector<ColumnDef>& columns,
+                               const std::vector<Row>& rows)
+{
+    Exec("DROP TABLE IF EXISTS " + Quote(name));
+    std::string sql = "CREATE TABLE " + Quote(name) + " (";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (i)
+            sql += ", ";
+        sql += Quote(columns[i].name) + " " +
+               (m_driver == Driver::SQLite ? columns[i].sqliteType : columns[i].postgresType);
+    }
+    sql += ")";
+    std::string error = Exec(sql);
+    ASSERT_EQ(error, "") << sql;
+    m_tables.push_back(name);
+    InsertRows(name, rows);
+}
+
+void TestDatabase::InsertRows(const std::string& name, const std::vector<Row>& rows)
+{
+    for (const Row& row : rows) {
+        std::string sql = "INSERT INTO " + Quote(name) + " VALUES (";
+        for (std::size_t i = 0; i < row.size(); ++i)
+            sql += (i ? "," : "") + row[i];
+        sql += ")";
+        std::string error = Exec(sql);
+        ASSERT_EQ(error, "") << sql.substr(0, 300);
+    }
+}
+
+void TestDatabase::CreateView(const std::string& name, const std::string& select)
+{
+    Exec("DROP VIEW IF EXISTS " + Quote(name));
+    std::string error = Exec("CREATE VIEW " + Quote(name) + " AS " + select);
+    ASSERT_EQ(error, "");
+    m_views.push_back(name);
+}
+
+void TestDatabase::DropAll()
+{
+    for (auto it = m_views.rbegin(); it != m_views.rend(); ++it)
+        Exec("DROP VIEW IF EXISTS " + Quote(*it));
+    for (auto it = m_tables.rbegin(); it != m_tables.rend(); ++it)
+        Exec("DROP TABLE IF EXISTS " + Quote(*it));
+    m_views.clear();
+    m_tables.clear();
+}
+
+std::string TestDatabase::BinaryLiteral(const std::string& bytes) const
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string digits;
+    for (unsigned char c : bytes) {
+        digits += hex[c >> 4];
+        digits += hex[c & 15];
+    }
+    if (m_driver == Driver::SQLite)
+        return "X'" + digits + "'";
+    return "decode('" + digits + "','hex')";
+}
+
+void DriverTest::SetUp()
+{
+    m_db = std::make_unique<TestDatabase>(GetParam());
+    if (!m_db->connected()) {
+        if (GetParam() == Driver::PostgreSQL && !PostgresConfigured() && !std::getenv("CI"))
+            GTEST_SKIP() << m_db->connectError();
+        FAIL() << "cannot connect to " << DriverName(GetParam()) << ": " << m_db->connectError();
+    }
+}
+
+void DriverTest::TearDown()
+{
+    m_db.reset();
+}
+
+std::string DriverParamName(const ::testing::TestParamInfo<Driver>& info)
+{
+    return DriverName(info.param);
+}
