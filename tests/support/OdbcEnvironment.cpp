@@ -27,6 +27,16 @@ void RemoveConfigDir()
         fs::remove_all(g_dir, ignored);
 }
 
+void WriteDriverConfig(const std::string& dir, const std::string& traceFile)
+{
+    std::ofstream inst(dir + "/odbcinst.ini");
+    if (!traceFile.empty())
+        inst << "[ODBC]\nTrace=Yes\nTraceFile=" << traceFile << "\n\n";
+    inst << "[SQLite3]\nDriver=libsqlite3odbc.so\n\n"
+         << "[PostgreSQL ANSI]\nDriver=psqlodbca.so\n\n"
+         << "[Missing]\nDriver=/nonexistent/libtavrin-missing-driver.so\n";
+}
+
 void WriteConfig()
 {
     char templ[] = "/tmp/tavrin-odbc-XXXXXX";
@@ -35,12 +45,7 @@ void WriteConfig()
     g_dir = templ;
     std::atexit(RemoveConfigDir);
 
-    {
-        std::ofstream inst(g_dir + "/odbcinst.ini");
-        inst << "[SQLite3]\nDriver=libsqlite3odbc.so\n\n"
-             << "[PostgreSQL ANSI]\nDriver=psqlodbca.so\n\n"
-             << "[Missing]\nDriver=/nonexistent/libtavrin-missing-driver.so\n";
-    }
+    WriteDriverConfig(g_dir, Env("TAVRIN_ODBC_TRACE", ""));
     std::string port = Env("TAVRIN_PG_PORT", "5432");
     std::string host = Env("TAVRIN_PG_HOST", "127.0.0.1");
     std::string database = Env("TAVRIN_PG_DATABASE", "tavrin");
@@ -48,7 +53,8 @@ void WriteConfig()
     {
         std::ofstream ini(g_dir + "/odbc.ini");
         ini << "[TavrinSQLite]\nDriver=SQLite3\nDatabase=" << g_dir << "/test.db\n"
-            << "Timeout=2000\n\n";
+            << "Timeout=2000\n\n"
+            << "[TavrinSQLiteEmpty]\nDriver=SQLite3\nDatabase=" << g_dir << "/empty.db\n\n";
         for (auto [dsn, db] : {std::pair{"TavrinPg", database}, {"TavrinPgEmpty", emptyDatabase}}) {
             ini << "[" << dsn << "]\nDriver=PostgreSQL ANSI\nServername=" << host
                 << "\nPort=" << port << "\nDatabase=" << db
@@ -98,6 +104,14 @@ DataSource EmptyPostgresSource()
     DataSource source = SourceFor(Driver::PostgreSQL);
     source.dsn = "TavrinPgEmpty";
     return source;
+}
+
+DataSource EmptySource(Driver driver)
+{
+    if (driver == Driver::PostgreSQL)
+        return EmptyPostgresSource();
+    EnsureOdbcConfig();
+    return {"TavrinSQLiteEmpty", "", ""};
 }
 
 DataSource BrokenDriverSource()

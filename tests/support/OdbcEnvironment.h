@@ -9,7 +9,8 @@ const char* DriverName(Driver driver);
 
 // Writes a private odbcinst.ini and odbc.ini into a temporary directory and points the driver
 // manager at them, so that tests never read or write /etc or the home directory. Safe to call
-// often; the first call does the work and must come before any ODBC call of the process.
+// often; the first call does the work and must come before any ODBC call of the process. With
+// TAVRIN_ODBC_TRACE naming a file, the driver manager traces every call into it.
 void EnsureOdbcConfig();
 
 struct DataSource
@@ -24,6 +25,8 @@ struct DataSource
 DataSource SourceFor(Driver driver);
 // A PostgreSQL database with no tables in it.
 DataSource EmptyPostgresSource();
+// A data source of the driver's kind with no tables in it.
+DataSource EmptySource(Driver driver);
 // A data source whose driver library does not exist.
 DataSource BrokenDriverSource();
 // The private configuration directory.

@@ -49,6 +49,8 @@ TestDatabase::TestDatabase(Driver driver) : m_driver(driver), m_source(SourceFor
     m_connected = Ok(r);
     if (!m_connected)
         m_connectError = Diagnostics(SQL_HANDLE_DBC, m_hdbc);
+    else if (driver == Driver::PostgreSQL)
+        Exec("SET lock_timeout = '20s'"); // a forgotten open cursor fails a test, not the run
 }
 
 TestDatabase::~TestDatabase()
