@@ -80,6 +80,30 @@ std::string TestDatabase::Exec(const std::string& sql)
     return error;
 }
 
+std::string TestDatabase::QueryValue(const std::string& sql)
+{
+    if (!m_connected)
+        return "<error: not connected>";
+    SQLHSTMT hstmt = SQL_NULL_HSTMT;
+    SQLAllocHandle(SQL_HANDLE_STMT, m_hdbc, &hstmt);
+    std::string value;
+    SQLRETURN r =
+        SQLExecDirect(hstmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
+    if (Ok(r))
+        r = SQLFetch(hstmt);
+    if (Ok(r)) {
+        char buffer[4096];
+        SQLLEN length = 0;
+        r = SQLGetData(hstmt, 1, SQL_C_CHAR, buffer, sizeof buffer, &length);
+        if (Ok(r))
+            value = length == SQL_NULL_DATA ? "<null>" : buffer;
+    }
+    if (!Ok(r))
+        value = "<error: " + Diagnostics(SQL_HANDLE_STMT, hstmt) + ">";
+    SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
+    return value;
+}
+
 std::string TestDatabase::Quote(const std::string& identifier) const
 {
     std::string quoted = "\"";

@@ -35,6 +35,8 @@ public:
 
     // Runs a statement; returns the driver's message on failure, empty on success.
     std::string Exec(const std::string& sql);
+    // The first column of the first row of a query, or "<error: ...>".
+    std::string QueryValue(const std::string& sql);
     void CreateTable(const std::string& name, const std::vector<ColumnDef>& columns,
                      const std::vector<Row>& rows = {});
     void CreateView(const std::string& name, const std::string& select);
