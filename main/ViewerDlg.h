@@ -1,0 +1,114 @@
+#pragma once
+
+#include "log/LogFile.h"
+#include "odbc/OdbcConnection.h"
+
+#include <QDialog>
+
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Ui {
+class IDD_MAIN;
+}
+
+class CInfoDlg;
+class CTablesDlg;
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+struct WindowPlacement;
+
+// The program's main window: login fields, the database list, the view switches and the command
+// buttons. It owns the connection, the log writer and the tool windows, and every report leaves
+// through its Output.
+class CViewerDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CViewerDlg(QWidget* parent = nullptr);
+    ~CViewerDlg() override;
+
+    // Activity output: the log file first (when logging is on), then the Information window.
+    void Output(const std::string& text);
+
+    // Statement services for the commands and the tool windows.
+    bool ConnectSource();
+    bool ExecuteStatement(const std::string& statement, int* retCode);
+    bool FetchRow();
+    std::string GetColumnText(int column);
+    std::string& GetErrorText(std::string& text);
+    void ResetStatement();
+    bool GetUserTables(std::vector<std::string>& names);
+
+    // Settings.
+    void LoadSettings();
+    void SaveSettings();
+    static bool ParsePlacement(const std::string& text, WindowPlacement& placement);
+    void ReadLoginFields();
+    void WriteLoginFields();
+
+    // View options; the tool windows call the two Closed operations from their close box.
+    void OnInfoWindowClosed();
+    void OnTablesWindowClosed();
+    void UpdateToolWindows();
+    void SetShowInfo(bool show);
+    void SetShowTabs(bool show);
+
+    CInfoDlg* InfoDlg() const { return m_pInfoDlg.get(); }
+    CTablesDlg* TablesDlg() const { return m_pTablesDlg.get(); }
+    COdbcConnection& Connection() { return m_odbc; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void ConnectControls();
+    void OnConnect();
+    void OnSelect();
+    void OnDisconnect();
+    void OnLogCheck();
+    void OnLogFile();
+    void OnQuit();
+    void OnClear();
+    void OnAutoDel();
+    void OnInfoCheck();
+    void OnTabsCheck();
+    void ClearInfoIfAutoDel();
+    void SetLogFileCaption(const std::string& path);
+    void CreateToolWindows(const std::string& infoPlacement, const std::string& tabsPlacement);
+
+    std::unique_ptr<Ui::IDD_MAIN> m_ui;
+    bool m_bShowTabs = false;
+    bool m_bShowInfo = false;
+    std::unique_ptr<CTablesDlg> m_pTablesDlg;
+    std::unique_ptr<CInfoDlg> m_pInfoDlg;
+    QCheckBox* m_pChkAutoDel = nullptr;
+    QCheckBox* m_pChkLog = nullptr;
+    QPushButton* m_pBtnExport = nullptr;
+    QPushButton* m_pBtnStruct = nullptr;
+    QPushButton* m_pBtnSql = nullptr;
+    QPushButton* m_pBtnLogFile = nullptr;
+    QPushButton* m_pBtnConnect = nullptr;
+    QPushButton* m_pBtnDisconnect = nullptr;
+    QPushButton* m_pBtnSelect = nullptr;
+    QComboBox* m_pComboDatabase = nullptr;
+    std::unique_ptr<std::vector<std::string>> m_pHistory;
+    std::string m_strDatabase;
+    std::string m_strPassword;
+    std::string m_strUser;
+    std::string m_strSource;
+    std::string m_strSql;
+    std::string m_strLogPath;
+    std::string m_strMessage;
+    int m_nRetCode = 0;
+    COdbcConnection m_odbc;
+    bool m_bAutoDel = false;
+    bool m_bLogging = false;
+    CLogFile m_logFile;
+};

@@ -1,0 +1,25 @@
+#include "tests/support/OdbcEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+// Every GUI test runs on the offscreen platform with its settings in a private directory.
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QTemporaryDir config;
+    setenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()).constData(), 1);
+    setenv("HOME", QFile::encodeName(config.path()).constData(), 1);
+    EnsureOdbcConfig();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("tavrin");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
