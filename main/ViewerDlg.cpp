@@ -1,0 +1,132 @@
+#include "main/ViewerDlg.h"
+
+#include "res/resource.h"
+#include "tools/InfoDlg.h"
+#include "tools/TablesDlg.h"
+#include "ui_IDD_MAIN.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMessageBox>
+
+namespace {
+
+// The driver layer asks through this when it runs outside quiet mode.
+bool AskWhetherToQuit(const std::string& title, const std::string& text)
+{
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::string DefaultLogPath()
+{
+    return QDir::home().filePath("Logging.log").toStdString();
+}
+
+} // namespace
+
+CViewerDlg::CViewerDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::IDD_MAIN>())
+{
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(size());
+    OnInitDialog();
+}
+
+CViewerDlg::~CViewerDlg()
+{
+    m_pHistory.reset();
+    m_pInfoDlg.reset();
+    m_pTablesDlg.reset();
+}
+
+void CViewerDlg::OnInitDialog()
+{
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    setWindowIcon(QIcon(":/tavrin.png"));
+
+    m_pChkAutoDel = m_ui->IDC_AUTODEL;
+    m_pChkLog = m_ui->IDC_LOG;
+    m_pBtnExport = m_ui->IDC_EXPORT;
+    m_pBtnStruct = m_ui->IDC_STRUCT;
+    m_pBtnSql = m_ui->IDC_SQL;
+    m_pBtnLogFile = m_ui->IDC_LOGFILE;
+    m_pBtnConnect = m_ui->IDC_CONNECT;
+    m_pBtnDisconnect = m_ui->IDC_DISCONNECT;
+    m_pBtnSelect = m_ui->IDC_SELECT;
+    m_pComboDatabase = m_ui->IDC_DATABASE;
+
+    m_pHistory = std::make_unique<std::vector<std::string>>();
+    m_strLogPath = DefaultLogPath();
+    LoadSettings();
+
+    m_pChkAutoDel->setChecked(m_bAutoDel);
+    m_pChkLog->setChecked(m_bLogging);
+    m_pBtnLogFile->setEnabled(m_bLogging);
+    m_logFile.SetFileName(m_strLogPath);
+    m_pBtnLogFile->setText(QString::fromStdString(m_strLogPath));
+    if (m_pInfoDlg)
+        m_pInfoDlg->ClearLines();
+
+    m_odbc.SetQuestionHandler(AskWhetherToQuit);
+    m_odbc.SetQuiet(true);
+    ConnectControls();
+}
+
+void CViewerDlg::ConnectControls()
+{
+    connect(m_ui->IDC_LOG, &QCheckBox::clicked, this, &CViewerDlg::OnLogCheck);
+    connect(m_ui->IDC_LOGFILE, &QPushButton::clicked, this, &CViewerDlg::OnLogFile);
+    connect(m_ui->IDC_CONNECT, &QPushButton::clicked, this, &CViewerDlg::OnConnect);
+    connect(m_ui->IDC_SELECT, &QPushButton::clicked, this, &CViewerDlg::OnSelect);
+    connect(m_ui->IDC_DISCONNECT, &QPushButton::clicked, this, &CViewerDlg::OnDisconnect);
+    connect(m_ui->IDC_QUIT, &QPushButton::clicked, this, &CViewerDlg::OnQuit);
+    connect(m_ui->IDC_CLEAR, &QPushButton::clicked, this, &CViewerDlg::OnClear);
+    connect(m_ui->IDC_AUTODEL, &QCheckBox::clicked, this, &CViewerDlg::OnAutoDel);
+    connect(m_ui->IDC_INFO, &QCheckBox::clicked, this, &CViewerDlg::OnInfoCheck);
+    connect(m_ui->IDC_TABS, &QCheckBox::clicked, this, &CViewerDlg::OnTabsCheck);
+}
+
+void CViewerDlg::ReadLoginFields()
+{
+    m_strSource = m_ui->IDC_SOURCE->text().toStdString();
+    m_strUser = m_ui->IDC_USER->text().toStdString();
+    m_strPassword = m_ui->IDC_PASSWORD->text().toStdString();
+}
+
+void CViewerDlg::WriteLoginFields()
+{
+    m_ui->IDC_SOURCE->setText(QString::fromStdString(m_strSource));
+    m_ui->IDC_USER->setText(QString::fromStdString(m_strUser));
+    m_ui->IDC_PASSWORD->setText(QString::fromStdString(m_strPassword));
+}
+
+void CViewerDlg::closeEvent(QCloseEvent* event)
+{
+    ReadLoginFields();
+    SaveSettings();
+    QDialog::closeEvent(event);
+}
+
+void CViewerDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Enter ends the dialog like OK and Escape like Cancel, both without saving the settings.
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            accept();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CViewerDlg::OnQuit()
+{
+    ReadLoginFields();
+    SaveSettings();
+    accept();
+}

@@ -1,0 +1,59 @@
+// The activity output and the log file switches.
+
+#include "main/ViewerDlg.h"
+#include "tools/InfoDlg.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPushButton>
+
+void CViewerDlg::Output(const std::string& text)
+{
+    if (m_bLogging)
+        m_logFile.WriteLine(text);
+    if (m_pInfoDlg)
+        m_pInfoDlg->AddLine(text);
+}
+
+void CViewerDlg::OnLogCheck()
+{
+    m_bLogging = m_pChkLog->isChecked();
+    m_pBtnLogFile->setEnabled(m_bLogging);
+}
+
+void CViewerDlg::SetLogFileCaption(const std::string& path)
+{
+    QString caption = QString::fromStdString(path);
+    if (caption.size() > 12)
+        caption = caption.left(10) + "...";
+    m_pBtnLogFile->setText(caption);
+}
+
+void CViewerDlg::OnLogFile()
+{
+    QString path = QString::fromStdString(m_strLogPath);
+    QFileInfo info(path);
+    QString extension = info.suffix();
+    QString withoutExtension =
+        extension.isEmpty() || info.fileName().startsWith('.') && info.completeBaseName().isEmpty()
+            ? path
+            : path.left(path.size() - extension.size() - 1);
+
+    QFileDialog chooser(this);
+    chooser.setObjectName("IDD_LOGFILE");
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setOption(QFileDialog::DontConfirmOverwrite);
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    chooser.setNameFilters({"Log-Files (*.log)", "Text-Files (*.txt)"});
+    chooser.setDefaultSuffix(extension);
+    if (!info.absolutePath().isEmpty())
+        chooser.setDirectory(info.absolutePath());
+    chooser.selectFile(QFileInfo(withoutExtension).fileName());
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return;
+
+    m_strLogPath = chooser.selectedFiles().constFirst().toStdString();
+    m_logFile.SetFileName(m_strLogPath);
+    SetLogFileCaption(m_strLogPath);
+}
