@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QApplication>
-
 #include <string>
 
 // The reusable application base: the application name and the version information of the

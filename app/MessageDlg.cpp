@@ -4,7 +4,8 @@
 
 #include <QPixmap>
 
-CMessageDlg::CMessageDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::IDD_MESSAGE>())
+CMessageDlg::CMessageDlg(QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::IDD_MESSAGE>())
 {
     m_ui->setupUi(this);
     setFixedSize(size());

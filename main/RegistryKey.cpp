@@ -46,8 +46,7 @@ long CRegistryKey::Create(const std::string& path)
     return Success;
 }
 
-long CRegistryKey::QueryValue(std::string& value, const std::string& name,
-                              std::size_t& size) const
+long CRegistryKey::QueryValue(std::string& value, const std::string& name, std::size_t& size) const
 {
     if (!m_settings)
         return NotFound;

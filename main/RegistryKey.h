@@ -11,7 +11,13 @@ class QSettings;
 class CRegistryKey
 {
 public:
-    enum Result : long { Success = 0, NotFound = 2, MoreData = 234, AccessDenied = 5 };
+    enum Result : long
+    {
+        Success = 0,
+        NotFound = 2,
+        MoreData = 234,
+        AccessDenied = 5
+    };
 
     CRegistryKey();
     ~CRegistryKey();

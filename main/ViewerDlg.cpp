@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -114,10 +115,14 @@ void CViewerDlg::closeEvent(QCloseEvent* event)
 
 void CViewerDlg::keyPressEvent(QKeyEvent* event)
 {
-    // Enter ends the dialog like OK and Escape like Cancel, both without saving the settings.
+    // Enter ends the dialog like OK and Escape like Cancel, both without saving the settings;
+    // on a focused button Enter presses that button.
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            accept();
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
+                button->click();
+            else
+                accept();
             return;
         }
     }

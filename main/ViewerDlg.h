@@ -4,7 +4,6 @@
 #include "odbc/OdbcConnection.h"
 
 #include <QDialog>
-
 #include <list>
 #include <memory>
 #include <string>

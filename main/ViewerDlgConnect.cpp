@@ -9,7 +9,6 @@
 
 #include <QComboBox>
 #include <QPushButton>
-
 #include <algorithm>
 
 bool CViewerDlg::ConnectSource()
@@ -82,7 +81,7 @@ void CViewerDlg::OnConnect()
 
     ClearInfoIfAutoDel();
     Output("Connect ok.");
-    ExecuteStatement(IDS_DATABASE_QUERY_TEXT, &m_nRetCode);
+    ExecuteStatement(res::IDS_DATABASE_QUERY_TEXT, &m_nRetCode);
     std::vector<QString> databases;
     while (FetchRow())
         databases.push_back(QString::fromStdString(GetColumnText(1)));

@@ -34,11 +34,10 @@ void CViewerDlg::OnLogFile()
 {
     QString path = QString::fromStdString(m_strLogPath);
     QFileInfo info(path);
-    QString extension = info.suffix();
-    QString withoutExtension =
-        extension.isEmpty() || info.fileName().startsWith('.') && info.completeBaseName().isEmpty()
-            ? path
-            : path.left(path.size() - extension.size() - 1);
+    QString name = info.fileName();
+    qsizetype dot = name.lastIndexOf('.');
+    QString extension = dot > 0 ? name.mid(dot + 1) : QString();
+    QString withoutExtension = dot > 0 ? path.left(path.size() - (name.size() - dot)) : path;
 
     QFileDialog chooser(this);
     chooser.setObjectName("IDD_LOGFILE");

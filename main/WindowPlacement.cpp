@@ -1,7 +1,6 @@
 #include "main/WindowPlacement.h"
 
 #include <QWidget>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -23,7 +22,7 @@ bool WindowPlacement::Parse(const std::string& text, WindowPlacement& placement)
         // atoi semantics, but without its undefined behaviour on overflow.
         std::string token = text.substr(start, comma - start);
         long long value = std::strtoll(token.c_str(), nullptr, 10);
-        numbers[count++] = static_cast<long>(value < -2147483648LL   ? -2147483648LL
+        numbers[count++] = static_cast<long>(value < -2147483648LL  ? -2147483648LL
                                              : value > 2147483647LL ? 2147483647LL
                                                                     : value);
         start = comma + 1;

@@ -35,8 +35,8 @@ bool WasTruncated(SQLHSTMT hstmt)
     SQLINTEGER native = 0;
     SQLCHAR message[8];
     SQLSMALLINT length = 0;
-    SQLRETURN r = SQLGetDiagRec(SQL_HANDLE_STMT, hstmt, 1, state, &native, message,
-                                sizeof message, &length);
+    SQLRETURN r =
+        SQLGetDiagRec(SQL_HANDLE_STMT, hstmt, 1, state, &native, message, sizeof message, &length);
     return Succeeded(r) && std::memcmp(state, "01004", 5) == 0;
 }
 

@@ -2,11 +2,10 @@
 
 #include "odbc/ColumnValue.h"
 
-#include <sql.h>
-#include <sqlext.h>
-
 #include <functional>
 #include <list>
+#include <sql.h>
+#include <sqlext.h>
 #include <string>
 #include <vector>
 
@@ -47,8 +46,15 @@ public:
     bool GetTableNames(std::list<std::string>& names);
 
     // Column kind codes: the C type in which a column is read.
-    enum Kind { KindChar = 1, KindLong = 4, KindShort = 5, KindFloat = 7, KindDouble = 8,
-                KindDefault = 99 };
+    enum Kind
+    {
+        KindChar = 1,
+        KindLong = 4,
+        KindShort = 5,
+        KindFloat = 7,
+        KindDouble = 8,
+        KindDefault = 99
+    };
     static int KindOfSqlType(int sqlType);
 
 private:

@@ -1,9 +1,9 @@
 #include "odbc/OdbcConnection.h"
+
 #include "tests/support/TestDatabase.h"
 
-#include <dirent.h>
-
 #include <chrono>
+#include <dirent.h>
 #include <thread>
 
 namespace {
@@ -45,7 +45,8 @@ struct ConnectFailure
 };
 
 class OdbcConnectFailureTest : public ::testing::TestWithParam<ConnectFailure>
-{};
+{
+};
 
 TEST_P(OdbcConnectFailureTest, FailsWithTheDriversMessage)
 {
@@ -69,21 +70,21 @@ TEST_P(OdbcConnectFailureTest, FailsWithTheDriversMessage)
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, OdbcConnectFailureTest,
-    ::testing::Values(
-        ConnectFailure{"UnknownDsn",
-                       [] {
-                           EnsureOdbcConfig();
-                           return DataSource{"NoSuchSource", "", ""};
-                       },
-                       "Data source name not found"},
-        ConnectFailure{"MissingDriverLibrary", BrokenDriverSource, "libtavrin-missing-driver.so"},
-        ConnectFailure{"WrongPassword",
-                       [] {
-                           DataSource source = SourceFor(Driver::PostgreSQL);
-                           source.password += "x";
-                           return source;
-                       },
-                       "password authentication failed"}),
+    ::testing::Values(ConnectFailure{"UnknownDsn",
+                                     [] {
+                                         EnsureOdbcConfig();
+                                         return DataSource{"NoSuchSource", "", ""};
+                                     },
+                                     "Data source name not found"},
+                      ConnectFailure{"MissingDriverLibrary", BrokenDriverSource,
+                                     "libtavrin-missing-driver.so"},
+                      ConnectFailure{"WrongPassword",
+                                     [] {
+                                         DataSource source = SourceFor(Driver::PostgreSQL);
+                                         source.password += "x";
+                                         return source;
+                                     },
+                                     "password authentication failed"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OdbcConnection, StatementsBeforeConnectFailWithoutACrash)

@@ -87,10 +87,10 @@ TEST_P(OdbcValueTest, KindCodesFollowTheSqlType)
 
 TEST_P(OdbcValueTest, EveryKindHasItsText)
 {
-    db().CreateTable("texts", Defs(),
-                     {{"-2147483648", "-7", "2.5", "0.0078125", "3", "12.50", "-1.125",
-                       "'  x  '", "'abc'", "'2026-12-06'", "9223372036854775807",
-                       db().BinaryLiteral(std::string("ab\0cd", 5))}});
+    db().CreateTable(
+        "texts", Defs(),
+        {{"-2147483648", "-7", "2.5", "0.0078125", "3", "12.50", "-1.125", "'  x  '", "'abc'",
+          "'2026-12-06'", "9223372036854775807", db().BinaryLiteral(std::string("ab\0cd", 5))}});
     Select("SELECT * FROM texts");
     ASSERT_EQ(m_conn.Fetch(), 0);
     std::vector<std::string> expected = {"-2147483648", "-7", "2.5", "7.8125e-003", "3.",
@@ -130,12 +130,11 @@ TEST_P(OdbcValueTest, NullInEveryKindReadsAsNullAndIsFlagged)
 
 TEST_P(OdbcValueTest, WhiteSpaceIsTrimmedOnTheRightOnly)
 {
-    db().CreateTable("blanks", {{"v", "VARCHAR(40)", "VARCHAR(40)"}, {"c", "CHAR(10)", "CHAR(10)"}},
-                     {{"'  x  '", "'abc'"},
-                      {"'\t lead and tail \t'", "' '"},
-                      {isSQLite() ? "'line' || char(10) || char(13)"
-                                  : "'line' || chr(10) || chr(13)",
-                       "''"}});
+    db().CreateTable(
+        "blanks", {{"v", "VARCHAR(40)", "VARCHAR(40)"}, {"c", "CHAR(10)", "CHAR(10)"}},
+        {{"'  x  '", "'abc'"},
+         {"'\t lead and tail \t'", "' '"},
+         {isSQLite() ? "'line' || char(10) || char(13)" : "'line' || chr(10) || chr(13)", "''"}});
     Select("SELECT v, c FROM blanks");
     std::vector<std::pair<std::string, std::string>> rows;
     while (m_conn.Fetch() == 0)
@@ -157,7 +156,8 @@ TEST_P(OdbcValueTest, Utf8TextComesBackByteForByte)
 
 // Values around the size of one read buffer and far beyond it are read whole.
 class OdbcLongTextTest : public OdbcValueTest
-{};
+{
+};
 
 TEST_P(OdbcLongTextTest, LongTextsAreReadWhole)
 {
@@ -210,8 +210,8 @@ int CountCalls(const std::string& traceFile, const std::string& function)
     content << in.rdbuf();
     std::string text = content.str();
     std::regex entry("\\[" + function + "\\.c\\]\\[\\d+\\]\\s*Entry:");
-    return static_cast<int>(
-        std::distance(std::sregex_iterator(text.begin(), text.end(), entry), std::sregex_iterator()));
+    return static_cast<int>(std::distance(std::sregex_iterator(text.begin(), text.end(), entry),
+                                          std::sregex_iterator()));
 }
 
 // The driver manager reads its trace switch once per process, so the traced reading runs in a
@@ -223,8 +223,10 @@ TEST(TracedRead, DISABLED_ReadRowsTwice)
                         : Driver::PostgreSQL;
     TestDatabase db(driver);
     ASSERT_TRUE(db.connected()) << db.connectError();
-    db.CreateTable("cache", {{"i", "INTEGER", "INTEGER"}, {"v", "VARCHAR(20)", "VARCHAR(20)"},
-                             {"d", "DOUBLE", "DOUBLE PRECISION"}},
+    db.CreateTable("cache",
+                   {{"i", "INTEGER", "INTEGER"},
+                    {"v", "VARCHAR(20)", "VARCHAR(20)"},
+                    {"d", "DOUBLE", "DOUBLE PRECISION"}},
                    {{"1", "'eins'", "1.5"}, {"2", "'zwei'", "2.5"}, {"3", "'drei'", "NULL"}});
     std::vector<std::string> seen;
     {
@@ -252,9 +254,9 @@ TEST(TracedRead, DISABLED_ReadRowsTwice)
 TEST_P(OdbcValueTest, EachValueIsReadOnceAndEachColumnDescribedOnce)
 {
     std::string trace = OdbcConfigDir() + "/trace-" + DriverName(driver()) + ".log";
-    std::string command = "TAVRIN_ODBC_TRACE=" + trace + " TAVRIN_TRACE_DRIVER=" +
-                          DriverName(driver()) +
-                          " /proc/" + std::to_string(getpid()) +
+    std::string command = "TAVRIN_ODBC_TRACE=" + trace +
+                          " TAVRIN_TRACE_DRIVER=" + DriverName(driver()) + " /proc/" +
+                          std::to_string(getpid()) +
                           "/exe --gtest_also_run_disabled_tests"
                           " --gtest_filter=TracedRead.DISABLED_ReadRowsTwice >" +
                           OdbcConfigDir() + "/child.out 2>&1";

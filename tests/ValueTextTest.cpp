@@ -1,13 +1,12 @@
 #include "odbc/ValueText.h"
 
-#include <gtest/gtest.h>
-
 #include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <random>
 #include <regex>
 
@@ -20,7 +19,8 @@ struct DoubleCase
 };
 
 class DoubleTextTest : public ::testing::TestWithParam<DoubleCase>
-{};
+{
+};
 
 TEST_P(DoubleTextTest, WritesTheRuleText)
 {
@@ -31,16 +31,16 @@ INSTANTIATE_TEST_SUITE_P(
     Examples, DoubleTextTest,
     ::testing::Values(
         DoubleCase{3.0, "3."}, DoubleCase{1024.0, "1024."}, DoubleCase{0.5, "0.5"},
-        DoubleCase{-2.25, "-2.25"}, DoubleCase{0.0078125, "7.8125e-003"},
-        DoubleCase{2.5, "2.5"}, DoubleCase{0.1, "0.10000000000000001"},
-        DoubleCase{0.0, "0."}, DoubleCase{-0.0, "-0."}, DoubleCase{1.0, "1."},
+        DoubleCase{-2.25, "-2.25"}, DoubleCase{0.0078125, "7.8125e-003"}, DoubleCase{2.5, "2.5"},
+        DoubleCase{0.1, "0.10000000000000001"}, DoubleCase{0.0, "0."}, DoubleCase{-0.0, "-0."},
+        DoubleCase{1.0, "1."},
         // e = -1 is the last fixed exponent downwards, e = -2 the first exponential one.
-        DoubleCase{0.25, "0.25"}, DoubleCase{0.09375, "9.375e-002"},
-        DoubleCase{0.01, "1.e-002"},
+        DoubleCase{0.25, "0.25"}, DoubleCase{0.09375, "9.375e-002"}, DoubleCase{0.01, "1.e-002"},
         // 1e24 lies just below its power of ten; 2e24 has e = 24 and so no point; e = 25 goes
         // exponential.
-        DoubleCase{1e24, "999999999999999980000000."}, DoubleCase{2e24, "2000000000000000000000000"},
-        DoubleCase{1e25, "1.0000000000000001e+025"}, DoubleCase{3e25, "3.0000000000000001e+025"}, DoubleCase{-0.0009765625, "-9.765625e-004"},
+        DoubleCase{1e24, "999999999999999980000000."},
+        DoubleCase{2e24, "2000000000000000000000000"}, DoubleCase{1e25, "1.0000000000000001e+025"},
+        DoubleCase{3e25, "3.0000000000000001e+025"}, DoubleCase{-0.0009765625, "-9.765625e-004"},
         DoubleCase{1e23, "99999999999999992000000."}, DoubleCase{4e23, "399999999999999970000000."},
         DoubleCase{123456.789, "123456.789"}, DoubleCase{-1e-5, "-1.0000000000000001e-005"},
         DoubleCase{DBL_MAX, "1.7976931348623157e+308"},
@@ -132,8 +132,8 @@ TEST(DoubleTextProperty, PowersOfTenAroundTheNotationBoundaries)
 {
     for (int e = -5; e <= 28; ++e) {
         double power = std::pow(10.0, e);
-        for (double v : {power, std::nextafter(power, 0.0), std::nextafter(power, INFINITY),
-                         -power, 9.5 * power, 9.999999999999999 * power})
+        for (double v : {power, std::nextafter(power, 0.0), std::nextafter(power, INFINITY), -power,
+                         9.5 * power, 9.999999999999999 * power})
             CheckProperties(v);
     }
 }

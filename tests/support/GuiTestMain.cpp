@@ -4,10 +4,8 @@
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 // Every GUI test runs on the offscreen platform with its settings in a private directory.
 int main(int argc, char** argv)

@@ -3,7 +3,11 @@
 #include <string>
 
 // The two real drivers every database test runs against.
-enum class Driver { SQLite, PostgreSQL };
+enum class Driver
+{
+    SQLite,
+    PostgreSQL
+};
 
 const char* DriverName(Driver driver);
 

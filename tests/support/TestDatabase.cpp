@@ -1,9 +1,8 @@
 #include "tests/support/TestDatabase.h"
 
-#include <sqlext.h>
-
 #include <algorithm>
 #include <cstdlib>
+#include <sqlext.h>
 
 namespace {
 
@@ -14,8 +13,8 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle)
     SQLINTEGER native = 0;
     SQLCHAR message[1024];
     SQLSMALLINT length = 0;
-    for (SQLSMALLINT i = 1; SQLGetDiagRec(type, handle, i, state, &native, message,
-                                          sizeof message, &length) == SQL_SUCCESS;
+    for (SQLSMALLINT i = 1; SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message,
+                                          &length) == SQL_SUCCESS;
          ++i) {
         text += reinterpret_cast<char*>(state);
         text += ": ";

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <sql.h>
-
 #include <string>
 #include <vector>
 
@@ -77,6 +76,5 @@ private:
 std::string DriverParamName(const ::testing::TestParamInfo<Driver>& info);
 
 #define INSTANTIATE_DRIVER_SUITE(Suite)                                                            \
-    INSTANTIATE_TEST_SUITE_P(Drivers, Suite,                                                       \
-                             ::testing::Values(Driver::SQLite, Driver::PostgreSQL),               \
-                             DriverParamName)
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Drivers, Suite, ::testing::Values(Driver::SQLite, Driver::PostgreSQL), DriverParamName)
