@@ -1,0 +1,60 @@
+#include "tools/TablesDlg.h"
+
+#include "main/ViewerDlg.h"
+#include "ui_IDD_TABLES.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
+
+CTablesDlg::CTablesDlg(QWidget* parent) : CToolDlg(parent), m_ui(std::make_unique<Ui::IDD_TABLES>())
+{
+    m_ui->setupUi(this);
+    m_list = m_ui->IDC_LIST;
+    InitTool(m_list);
+    ClearTables();
+    m_list->setColumnCount(1);
+    m_list->setHeaderLabels({QStringLiteral("Tabellen")});
+    QHeaderView* header = m_list->header();
+    header->setSectionsClickable(false);
+    // The column is as wide as the empty list's viewport is now and stays so when the window is
+    // resized. The viewport itself is laid out only when the window is first shown, so ask the
+    // list what it will be.
+    m_list->setColumnWidth(0, m_list->maximumViewportSize().width());
+}
+
+CTablesDlg::~CTablesDlg() = default;
+
+bool CTablesDlg::FillTables(const std::vector<std::string>& names)
+{
+    m_list->clear();
+    m_nTables = static_cast<int>(names.size());
+    for (const std::string& name : names) {
+        auto* item = new QTreeWidgetItem(m_list, {QString::fromStdString(name)});
+        // A catalog name need not be valid UTF-8; the commands get back the bytes it sent.
+        item->setData(0, Qt::UserRole, QByteArray::fromStdString(name));
+    }
+    return m_list->topLevelItemCount() > 0;
+}
+
+void CTablesDlg::ClearTables()
+{
+    m_list->clear();
+}
+
+std::vector<std::string> CTablesDlg::SelectedTables() const
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = m_list->topLevelItem(i);
+        if (item->isSelected())
+            names.push_back(item->data(0, Qt::UserRole).toByteArray().toStdString());
+    }
+    return names;
+}
+
+void CTablesDlg::OnToolClose()
+{
+    if (m_pMainDlg)
+        m_pMainDlg->OnTablesWindowClosed();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "tools/ToolDlg.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Ui {
+class IDD_TABLES;
+}
+
+class QTreeWidget;
+
+// The list of the selected database's tables. The export and structure commands work on the
+// tables selected here.
+class CTablesDlg : public CToolDlg
+{
+    Q_OBJECT
+
+public:
+    explicit CTablesDlg(QWidget* parent = nullptr);
+    ~CTablesDlg() override;
+
+    // Shows exactly these names, in this order; true when there was at least one.
+    bool FillTables(const std::vector<std::string>& names);
+    void ClearTables();
+    int TableCount() const { return m_nTables; }
+    // The selected names from top to bottom, as listed.
+    std::vector<std::string> SelectedTables() const;
+
+protected:
+    void OnToolClose() override;
+
+private:
+    std::unique_ptr<Ui::IDD_TABLES> m_ui;
+    QTreeWidget* m_list = nullptr;
+    int m_nTables = 0;
+};
