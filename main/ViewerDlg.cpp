@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "tools/InfoDlg.h"
+#include "tools/StructDlg.h"
 #include "tools/TablesDlg.h"
 #include "ui_IDD_MAIN.h"
 
@@ -40,6 +41,7 @@ CViewerDlg::CViewerDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique
 
 CViewerDlg::~CViewerDlg()
 {
+    m_listClients.clear();
     m_pHistory.reset();
     m_pInfoDlg.reset();
     m_pTablesDlg.reset();
@@ -90,6 +92,10 @@ void CViewerDlg::ConnectControls()
     connect(m_ui->IDC_AUTODEL, &QCheckBox::clicked, this, &CViewerDlg::OnAutoDel);
     connect(m_ui->IDC_INFO, &QCheckBox::clicked, this, &CViewerDlg::OnInfoCheck);
     connect(m_ui->IDC_TABS, &QCheckBox::clicked, this, &CViewerDlg::OnTabsCheck);
+    connect(m_ui->IDC_SQL, &QPushButton::clicked, this, &CViewerDlg::OnSql);
+    connect(m_ui->IDC_EXPORT, &QPushButton::clicked, this, &CViewerDlg::OnExport);
+    connect(m_ui->IDC_STRUCT, &QPushButton::clicked, this, &CViewerDlg::OnStruct);
+    connect(m_ui->IDC_CLIENTS, &QPushButton::clicked, this, &CViewerDlg::OnClients);
 }
 
 void CViewerDlg::ReadLoginFields()

@@ -14,6 +14,7 @@ class IDD_MAIN;
 }
 
 class CInfoDlg;
+class CStructDlg;
 class CTablesDlg;
 class QCheckBox;
 class QComboBox;
@@ -38,10 +39,41 @@ public:
     bool ConnectSource();
     bool ExecuteStatement(const std::string& statement, int* retCode);
     bool FetchRow();
+    // The fetch's own return code: the generators tell the end of the rows from a failure.
+    int FetchRowResult();
     std::string GetColumnText(int column);
     std::string& GetErrorText(std::string& text);
     void ResetStatement();
     bool GetUserTables(std::vector<std::string>& names);
+
+    // Column services for the generators and the SQL command.
+    int GetColumnCount();
+    int GetColumnType(int column);
+    std::string GetColumnName(int column);
+    static bool GetSqlTypeName(int code, std::string& name);
+    // The current row's value with its NULL flag and, for long binary data, all its bytes.
+    const CColumnValue& GetColumnValue(int column);
+    // A table name as a statement must spell it: plain identifiers stay, others are quoted.
+    std::string QuoteTableName(const std::string& name);
+
+    // The SQL command's statement and the history of this run.
+    void SetSqlText(const std::string& text);
+    const std::string& SqlText() const { return m_strSql; }
+    bool GetHistoryEntry(int index, std::string& text) const;
+    void AddToHistory(std::string& text);
+    static constexpr std::size_t HISTORY_MAX_ENTRIES = 20;
+    static constexpr std::size_t HISTORY_MAX_LENGTH = 1024;
+
+    // Struktur-Info windows.
+    using ClientList = std::list<std::unique_ptr<CStructDlg>>;
+    static constexpr std::size_t MAX_CLIENT_WINDOWS = 50;
+    CStructDlg* CreateClientWindow();
+    void RemoveClientWindow(ClientList::iterator pos);
+    int ClientCount() const { return m_nClients; }
+
+    // The About dialog, never two at a time.
+    void ShowAbout();
+    void AddAboutEntry();
 
     // Settings.
     void LoadSettings();
@@ -62,6 +94,7 @@ public:
     COdbcConnection& Connection() { return m_odbc; }
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -81,6 +114,15 @@ private:
     void ClearInfoIfAutoDel();
     void SetLogFileCaption(const std::string& path);
     void CreateToolWindows(const std::string& infoPlacement, const std::string& tabsPlacement);
+    void OnSql();
+    void OnExport();
+    void OnStruct();
+    void OnClients();
+    void UpdateClientsButton();
+
+    int m_nClients = 0;
+    bool m_bAboutOpen = false;
+    ClientList m_listClients;
 
     std::unique_ptr<Ui::IDD_MAIN> m_ui;
     bool m_bShowTabs = false;

@@ -105,6 +105,7 @@ int COdbcConnection::Connect(const char* source, const char* user, const char* p
 
 void COdbcConnection::Disconnect()
 {
+    m_bIdentifierInfo = false;
     ClearValues();
     m_kinds.clear();
     if (m_hstmt != SQL_NULL_HSTMT) {
@@ -378,4 +379,36 @@ bool COdbcConnection::GetTableNames(std::list<std::string>& names)
     }
     SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
     return r == SQL_NO_DATA;
+}
+
+void COdbcConnection::ReadIdentifierInfo()
+{
+    if (m_bIdentifierInfo || m_hdbc == SQL_NULL_HDBC)
+        return;
+    m_bIdentifierInfo = true;
+    char quote[8] = {0};
+    SQLSMALLINT length = 0;
+    // Without an answer the standard's double quote is the best guess.
+    m_strIdentifierQuote = "\"";
+    if (Succeeded(SQLGetInfo(m_hdbc, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &length)))
+        m_strIdentifierQuote = quote;
+    // A blank means the data source has no way to quote.
+    if (m_strIdentifierQuote == " ")
+        m_strIdentifierQuote.clear();
+    SQLUSMALLINT identifierCase = 0;
+    if (Succeeded(SQLGetInfo(m_hdbc, SQL_IDENTIFIER_CASE, &identifierCase, sizeof identifierCase,
+                             nullptr)))
+        m_nIdentifierCase = identifierCase;
+}
+
+const std::string& COdbcConnection::GetIdentifierQuote()
+{
+    ReadIdentifierInfo();
+    return m_strIdentifierQuote;
+}
+
+int COdbcConnection::GetIdentifierCase()
+{
+    ReadIdentifierInfo();
+    return m_nIdentifierCase;
 }

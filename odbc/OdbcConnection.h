@@ -45,6 +45,11 @@ public:
 
     bool GetTableNames(std::list<std::string>& names);
 
+    // How the data source quotes an identifier ("\"" for most), empty when it cannot, and how it
+    // stores unquoted ones (SQL_IC_UPPER, SQL_IC_LOWER, ...); asked once per session.
+    const std::string& GetIdentifierQuote();
+    int GetIdentifierCase();
+
     // Column kind codes: the C type in which a column is read.
     enum Kind
     {
@@ -80,4 +85,8 @@ private:
     std::vector<signed char> m_kinds;
     bool m_bQuiet = false;
     QuestionHandler m_question;
+    bool m_bIdentifierInfo = false;
+    std::string m_strIdentifierQuote;
+    int m_nIdentifierCase = 0;
+    void ReadIdentifierInfo();
 };

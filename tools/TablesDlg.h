@@ -29,6 +29,10 @@ public:
     // The selected names from top to bottom, as listed.
     std::vector<std::string> SelectedTables() const;
 
+    // The commands on the selected tables, reported line by line through the main dialog.
+    bool ExportSelectedTables();
+    void ReportSelectedStructures();
+
 protected:
     void OnToolClose() override;
 

@@ -1,0 +1,141 @@
+// Struktur, Export, the column services behind them, and the Struktur-Info windows.
+
+#include "main/ViewerDlg.h"
+#include "main/WaitCursor.h"
+#include "tools/ExportValue.h"
+#include "tools/InfoDlg.h"
+#include "tools/StructDlg.h"
+#include "tools/TablesDlg.h"
+#include "ui_IDD_MAIN.h"
+
+#include <new>
+
+int CViewerDlg::GetColumnCount()
+{
+    return m_odbc.GetColumnCount();
+}
+
+int CViewerDlg::GetColumnType(int column)
+{
+    return m_odbc.GetColumnType(column);
+}
+
+std::string CViewerDlg::GetColumnName(int column)
+{
+    return m_odbc.GetColumnName(column);
+}
+
+const CColumnValue& CViewerDlg::GetColumnValue(int column)
+{
+    return m_odbc.GetColumnValue(column);
+}
+
+int CViewerDlg::FetchRowResult()
+{
+    return m_odbc.Fetch();
+}
+
+bool CViewerDlg::GetSqlTypeName(int code, std::string& name)
+{
+    static const char* const names[] = {"SQL_UNKNOWN_TYPE", "SQL_CHAR        ", "SQL_NUMERIC     ",
+                                        "SQL_DECIMAL     ", "SQL_INTEGER     ", "SQL_SMALLINT    ",
+                                        "SQL_FLOAT       ", "SQL_REAL        ", "SQL_DOUBLE      "};
+    if (code >= 0 && code <= 8) {
+        name = names[code];
+        return true;
+    }
+    if (code == 12) {
+        name = "SQL_VARCHAR     ";
+        return true;
+    }
+    name = "<Unknown>";
+    return false;
+}
+
+std::string CViewerDlg::QuoteTableName(const std::string& name)
+{
+    bool plain = IsPlainIdentifier(name);
+    // A name that the data source would fold to another case is not plain for it.
+    if (plain) {
+        int identifierCase = m_odbc.GetIdentifierCase();
+        for (char c : name) {
+            if ((identifierCase == SQL_IC_LOWER && c >= 'A' && c <= 'Z') ||
+                (identifierCase == SQL_IC_UPPER && c >= 'a' && c <= 'z'))
+                plain = false;
+        }
+    }
+    return plain ? name : QuoteIdentifier(name, m_odbc.GetIdentifierQuote());
+}
+
+void CViewerDlg::OnStruct()
+{
+    CWaitCursor wait;
+    ClearInfoIfAutoDel();
+    if (m_pTablesDlg)
+        m_pTablesDlg->ReportSelectedStructures();
+}
+
+void CViewerDlg::OnExport()
+{
+    CWaitCursor wait;
+    ClearInfoIfAutoDel();
+    if (m_pTablesDlg)
+        m_pTablesDlg->ExportSelectedTables();
+}
+
+CStructDlg* CViewerDlg::CreateClientWindow()
+{
+    if (m_listClients.size() >= MAX_CLIENT_WINDOWS)
+        return nullptr;
+    std::unique_ptr<CStructDlg> window;
+    try {
+        window = std::make_unique<CStructDlg>();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    window->show();
+    window->SetMainDialog(this);
+    ++m_nClients;
+    UpdateClientsButton();
+    CStructDlg* created = window.get();
+    try {
+        m_listClients.push_front(std::move(window));
+    } catch (const std::bad_alloc&) {
+        m_logFile.WriteLine("<<<Memory-Exception>>>");
+        Output("<<<Memory-Exception>>>");
+        --m_nClients;
+        UpdateClientsButton();
+        return nullptr;
+    }
+    created->SetListPosition(m_listClients.begin());
+    return created;
+}
+
+void CViewerDlg::RemoveClientWindow(ClientList::iterator pos)
+{
+    // The window asks from inside its own close handling: it may not vanish under Qt's feet.
+    if (CStructDlg* window = pos->release()) {
+        window->hide();
+        window->deleteLater();
+    }
+    m_listClients.erase(pos);
+    --m_nClients;
+    UpdateClientsButton();
+}
+
+void CViewerDlg::OnClients()
+{
+    for (auto pos = m_listClients.begin(); pos != m_listClients.end();) {
+        CStructDlg* window = pos->get();
+        ++pos;
+        if (window)
+            window->close();
+    }
+}
+
+void CViewerDlg::UpdateClientsButton()
+{
+    m_ui->IDC_CLIENTS->setText(
+        QString("<%1> Client%2").arg(m_nClients).arg(m_nClients == 1 ? "" : "s"));
+    m_ui->IDC_CLIENTS->setEnabled(m_nClients != 0);
+}

@@ -1,0 +1,99 @@
+// The SQL command and the statement history of this run.
+
+#include "main/ViewerDlg.h"
+#include "main/WaitCursor.h"
+#include "tools/InfoDlg.h"
+#include "tools/SqlDlg.h"
+
+namespace {
+
+// The longest prefix of at most limit bytes that does not end inside a UTF-8 character.
+std::size_t CutAtCharacter(const std::string& text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return text.size();
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
+} // namespace
+
+void CViewerDlg::SetSqlText(const std::string& text)
+{
+    m_strSql = text;
+}
+
+bool CViewerDlg::GetHistoryEntry(int index, std::string& text) const
+{
+    if (!m_pHistory || index < 0 || static_cast<std::size_t>(index) >= m_pHistory->size())
+        return false;
+    text = (*m_pHistory)[static_cast<std::size_t>(index)];
+    return true;
+}
+
+void CViewerDlg::AddToHistory(std::string& text)
+{
+    if (!m_pHistory)
+        return;
+    for (const std::string& entry : *m_pHistory)
+        if (entry == text)
+            return;
+    if (m_pHistory->size() >= HISTORY_MAX_ENTRIES)
+        m_pHistory->erase(m_pHistory->begin());
+    text.resize(CutAtCharacter(text, HISTORY_MAX_LENGTH));
+    m_pHistory->push_back(text);
+}
+
+void CViewerDlg::OnSql()
+{
+    CSqlDlg dlg;
+    dlg.SetMainDialog(this);
+    dlg.SetCaption("SQL-Abfrage");
+    dlg.SetHeading("");
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+
+    CWaitCursor wait;
+    ClearInfoIfAutoDel();
+    Output(m_strSql);
+    int ret = 0;
+    if (ExecuteStatement(m_strSql, &ret)) {
+        int n = m_odbc.GetColumnCount();
+        std::string line;
+        for (int i = 1; i <= n; ++i) {
+            line += m_odbc.GetColumnName(i);
+            line += '\t';
+        }
+        Output(line);
+        int r;
+        while ((r = m_odbc.Fetch()) == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO) {
+            line.clear();
+            for (int j = 1; j <= n; ++j) {
+                line += m_odbc.GetColumnValue(j).m_strText;
+                line += '\t';
+            }
+            Output(line);
+        }
+        // A statement without a result set ends its rows at once with an error of "no
+        // cursor"; only a failure while rows were coming is a failure of the statement.
+        if (r == SQL_NO_DATA || n == 0) {
+            Output("SQL succeeded.");
+        } else {
+            Output("SQL failed.");
+            Output("Fehler: <" + std::to_string(r) + ">");
+            std::string error;
+            m_odbc.GetErrorText(error);
+            Output(error);
+        }
+    } else {
+        Output("SQL failed.");
+        Output("Fehler: <" + std::to_string(ret) + ">");
+        std::string error;
+        m_odbc.GetErrorText(error);
+        Output(error);
+    }
+    // An open cursor would hold locks until the next command.
+    ResetStatement();
+}

@@ -1,0 +1,94 @@
+#include "tools/ExportValue.h"
+
+#include "odbc/OdbcConnection.h"
+
+#include <cstring>
+
+namespace {
+
+void AppendQuoted(std::string& out, const std::string& text)
+{
+    out += '\'';
+    std::size_t start = 0;
+    for (std::size_t quote = text.find('\''); quote != std::string::npos;
+         quote = text.find('\'', start)) {
+        out.append(text, start, quote + 1 - start);
+        out += '\'';
+        start = quote + 1;
+    }
+    out.append(text, start, std::string::npos);
+    out += '\'';
+}
+
+void AppendNumber(std::string& out, const std::string& text)
+{
+    // Infinity and NaN have no bare literal; the quoted words are what a database accepts.
+    if (text == "inf")
+        out += "'Infinity'";
+    else if (text == "-inf")
+        out += "'-Infinity'";
+    else if (text == "nan" || text == "-nan")
+        out += "'NaN'";
+    else
+        out += text;
+}
+
+} // namespace
+
+void AppendExportValue(std::string& out, int kind, const CColumnValue& value)
+{
+    if (value.m_bNull) {
+        out += "NULL";
+        return;
+    }
+    switch (kind) {
+    case COdbcConnection::KindLong:
+    case COdbcConnection::KindShort:
+    case COdbcConnection::KindFloat:
+    case COdbcConnection::KindDouble:
+        // A failed read leaves no text; an empty place fails loudly instead of storing a guess.
+        AppendNumber(out, value.m_strText);
+        break;
+    case COdbcConnection::KindDefault: {
+        static const char hex[] = "0123456789ABCDEF";
+        out += "X'";
+        for (unsigned char c : value.m_strRaw) {
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+        out += '\'';
+        break;
+    }
+    default:
+        AppendQuoted(out, value.m_strText);
+        break;
+    }
+}
+
+bool IsPlainIdentifier(const std::string& name)
+{
+    if (name.empty() || (name[0] >= '0' && name[0] <= '9'))
+        return false;
+    for (char c : name) {
+        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && !(c >= '0' && c <= '9') && c != '_')
+            return false;
+    }
+    return true;
+}
+
+std::string QuoteIdentifier(const std::string& name, const std::string& quote)
+{
+    if (quote.empty())
+        return name;
+    std::string quoted = quote;
+    std::size_t start = 0;
+    for (std::size_t found = name.find(quote); found != std::string::npos;
+         found = name.find(quote, start)) {
+        quoted.append(name, start, found + quote.size() - start);
+        quoted += quote;
+        start = found + quote.size();
+    }
+    quoted.append(name, start, std::string::npos);
+    return quoted + quote;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "main/ViewerDlg.h"
+#include "tools/ToolDlg.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace Ui {
+class IDD_STRUCT;
+}
+
+class QTreeWidget;
+
+// A Struktur-Info window: one table's column names as headers over one row of type names.
+class CStructDlg : public CToolDlg
+{
+    Q_OBJECT
+
+public:
+    explicit CStructDlg(QWidget* parent = nullptr);
+    ~CStructDlg() override;
+
+    void SetTitle(const std::string& title);
+    void InsertColumns(int count);
+    void SetColumnText(int column, const std::string& text);
+    void SetCellText(int column, const std::string& text);
+    void SetListPosition(CViewerDlg::ClientList::iterator pos) { m_posClient = pos; }
+
+protected:
+    void OnToolClose() override;
+
+private:
+    std::unique_ptr<Ui::IDD_STRUCT> m_ui;
+    QTreeWidget* m_list = nullptr;
+    std::optional<CViewerDlg::ClientList::iterator> m_posClient;
+};
