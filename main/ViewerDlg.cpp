@@ -50,6 +50,7 @@ CViewerDlg::~CViewerDlg()
 void CViewerDlg::OnInitDialog()
 {
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    AddAboutEntry();
     setWindowIcon(QIcon(":/tavrin.png"));
 
     m_pChkAutoDel = m_ui->IDC_AUTODEL;
