@@ -1,6 +1,20 @@
 #include "app/Applikation.h"
 
+#include "app/Version.h"
+
 #include <QFileInfo>
+#include <cstdio>
+
+namespace {
+
+std::string FormatVersion(const unsigned (&parts)[4])
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", parts[0], parts[1], parts[2], parts[3]);
+    return text;
+}
+
+} // namespace
 
 CApplikation::CApplikation(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -23,4 +37,14 @@ int CApplikation::ExitInstance()
 std::string CApplikation::AppName()
 {
     return QApplication::applicationName().toStdString();
+}
+
+bool CApplikation::ReadVersionInfo(std::string& fileVersion, std::string& productVersion,
+                                   std::string& comments, std::string& legal)
+{
+    fileVersion = FormatVersion(version::FileVersion);
+    productVersion = FormatVersion(version::ProductVersion);
+    comments = version::Comments;
+    legal = version::LegalCopyright;
+    return true;
 }

@@ -18,4 +18,9 @@ public:
 
     // The executable's base name.
     static std::string AppName();
+
+    // The version information built into the program: file and product version as four numbers
+    // with dots, the comment and the legal notice.
+    static bool ReadVersionInfo(std::string& fileVersion, std::string& productVersion,
+                                std::string& comments, std::string& legal);
 };
