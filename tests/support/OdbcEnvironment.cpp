@@ -119,3 +119,12 @@ DataSource BrokenDriverSource()
     EnsureOdbcConfig();
     return {"TavrinBroken", "", ""};
 }
+
+DataSource AddPostgresSource(const std::string& dsn, int port)
+{
+    EnsureOdbcConfig();
+    std::ofstream ini(g_dir + "/odbc.ini", std::ios::app);
+    ini << "\n[" << dsn << "]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=" << port
+        << "\nDatabase=tavrin\nUseDeclareFetch=1\nFetch=1000\nSSLmode=disable\n";
+    return {dsn, "tavrin", "x"};
+}

@@ -37,3 +37,7 @@ DataSource BrokenDriverSource();
 std::string OdbcConfigDir();
 
 bool PostgresConfigured();
+
+// Adds a data source of the PostgreSQL driver to the private configuration, for a server on
+// another port of 127.0.0.1.
+DataSource AddPostgresSource(const std::string& dsn, int port);

@@ -1,0 +1,328 @@
+#include "main/ViewerDlg.h"
+#include "tests/support/TestDatabase.h"
+#include "tools/InfoDlg.h"
+#include "tools/TablesDlg.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest/QTest>
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string Fixture(const char* command)
+{
+    return std::string(TAVRIN_SOURCE_DIR) + "/scripts/pg-fixture " + command;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+Lines Split(const std::string& text)
+{
+    Lines lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+// Stops the server at once as soon as the log file has grown past a size, as a power cut in the
+// middle of a long command would.
+class CrashWhenLogGrows
+{
+public:
+    CrashWhenLogGrows(std::string log, std::uintmax_t size)
+        : m_thread([this, log, size] {
+              while (!m_stop) {
+                  std::error_code error;
+                  if (std::filesystem::file_size(log, error) > size && !error) {
+                      m_crashed = std::system(Fixture("crash").c_str()) == 0;
+                      return;
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+              }
+          })
+    {
+    }
+    ~CrashWhenLogGrows() { Join(); }
+    bool Join()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_crashed;
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_crashed{false};
+    std::thread m_thread;
+};
+
+class ServerFaultTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!PostgresConfigured() || !std::getenv("TAVRIN_PG_DIR")) {
+            if (std::getenv("CI"))
+                FAIL() << "the PostgreSQL fixture is not running";
+            GTEST_SKIP() << "the PostgreSQL fixture is not running";
+        }
+        m_db = std::make_unique<TestDatabase>(Driver::PostgreSQL);
+        ASSERT_TRUE(m_db->connected()) << m_db->connectError();
+        m_db->Exec("DROP TABLE IF EXISTS big");
+        ASSERT_EQ(m_db->Exec("CREATE TABLE big AS SELECT g AS id, repeat('Zeile ', 20) || g AS "
+                             "note FROM generate_series(1, 200000) AS g"),
+                  "");
+        m_log = m_dir.filePath("fault.log").toStdString();
+        QString settings =
+            QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brenkow", "Tavrin")
+                .fileName();
+        QDir().mkpath(QFileInfo(settings).absolutePath());
+        std::ofstream(settings.toStdString(), std::ios::trunc)
+            << "[General]\nLogging=" << m_log << "\nLogset=1\n";
+
+        m_dlg = std::make_unique<CViewerDlg>();
+        m_dlg->show();
+        const DataSource& source = m_db->source();
+        Edit("IDC_SOURCE")->setText(QString::fromStdString(source.dsn));
+        Edit("IDC_USER")->setText(QString::fromStdString(source.user));
+        Edit("IDC_PASSWORD")->setText(QString::fromStdString(source.password));
+        Click("IDC_CONNECT");
+        Click("IDC_SELECT");
+        auto found = m_dlg->TablesDlg()
+                         ->findChild<QTreeWidget*>("IDC_LIST")
+                         ->findItems("big", Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        found[0]->setSelected(true);
+    }
+
+    void TearDown() override
+    {
+        m_dlg.reset();
+        if (m_db) {
+            // A crashed server comes back for the tests that follow.
+            std::system(Fixture("restart >/dev/null 2>&1").c_str());
+            TestDatabase again(Driver::PostgreSQL);
+            again.Exec("DROP TABLE IF EXISTS big");
+        }
+        m_db.reset();
+    }
+
+    QLineEdit* Edit(const char* name) { return m_dlg->findChild<QLineEdit*>(name); }
+    void Click(const char* name)
+    {
+        QTest::mouseClick(m_dlg->findChild<QPushButton*>(name), Qt::LeftButton);
+    }
+
+    Lines RunSql(const std::string& statement)
+    {
+        QTimer::singleShot(0, [statement] {
+            QWidget* modal = QApplication::activeModalWidget();
+            ASSERT_NE(modal, nullptr);
+            modal->findChild<QPlainTextEdit*>("IDC_SQLTEXT")
+                ->setPlainText(QString::fromStdString(statement));
+            modal->findChild<QPushButton*>("IDOK")->click();
+        });
+        m_dlg->InfoDlg()->ClearLines();
+        Click("IDC_SQL");
+        return Split(m_dlg->InfoDlg()->Text());
+    }
+
+    // Every line of the log file is whole: a stamp in front, CR LF behind.
+    void ExpectWholeLogLines()
+    {
+        std::string content = ReadFile(m_log);
+        ASSERT_FALSE(content.empty());
+        EXPECT_EQ(content.substr(content.size() - 2), "\r\n");
+        // Only the driver's message may span more than one line: every line without a stamp
+        // follows the report of the failure.
+        bool failed = false;
+        Lines all = Split(content);
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const std::string& line = all[i];
+            bool stamped = line.size() >= 26 && line[0] == '<' && line.compare(24, 2, ": ") == 0;
+            if (stamped && (line.find("Abbruch wegen Fehler.") != std::string::npos ||
+                            line.find("Fehler: <") != std::string::npos))
+                failed = true;
+            // The export header ends with a line break of its own.
+            bool headerEnd =
+                line.empty() && i > 0 && !all[i - 1].empty() && all[i - 1].back() == '\r';
+            EXPECT_TRUE(stamped || failed || headerEnd)
+                << "line " << i << " [" << line << "] after [" << (i ? all[i - 1] : "") << "]";
+        }
+    }
+
+    // After the server is back, the same window logs on again.
+    void ExpectReconnect()
+    {
+        ASSERT_EQ(std::system(Fixture("restart").c_str()), 0);
+        Click("IDC_DISCONNECT");
+        m_dlg->InfoDlg()->ClearLines();
+        Click("IDC_CONNECT");
+        EXPECT_EQ(Split(m_dlg->InfoDlg()->Text()), Lines{"Connect ok."});
+        Click("IDC_SELECT");
+        Lines count = RunSql("SELECT count(*) FROM big");
+        EXPECT_EQ(count,
+                  (Lines{"SELECT count(*) FROM big", "count\t", "200000\t", "SQL succeeded."}));
+    }
+
+    QTemporaryDir m_dir;
+    std::string m_log;
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<CViewerDlg> m_dlg;
+};
+
+TEST_F(ServerFaultTest, ServerDiesDuringExport)
+{
+    CrashWhenLogGrows crash(m_log, 2 * 1024 * 1024 / 4);
+    m_dlg->InfoDlg()->ClearLines();
+    Click("IDC_EXPORT");
+    ASSERT_TRUE(crash.Join()) << "the server was not stopped; log " << m_log << " holds "
+                              << ReadFile(m_log).size() << " bytes";
+
+    Lines window = Split(m_dlg->InfoDlg()->Text());
+    ASSERT_GE(window.size(), 3u);
+    EXPECT_EQ(window[window.size() - 2], "Abbruch wegen Fehler.");
+    EXPECT_FALSE(window.back().empty());
+    // The rows that came before the failure are all there, whole and in order, across the
+    // backup that the log may have turned into on the way.
+    std::string log = ReadFile(m_dir.filePath("fault.BAK").toStdString()) + ReadFile(m_log);
+    long expected = 1;
+    for (const std::string& line : Split(log)) {
+        std::size_t at = line.find("Insert Into big Values (");
+        if (at == std::string::npos)
+            continue;
+        EXPECT_EQ(
+            line.substr(at), "Insert Into big Values (" + std::to_string(expected) + ",'" +
+                                 [] {
+                                     std::string s;
+                                     for (int i = 0; i < 20; ++i)
+                                         s += "Zeile ";
+                                     return s;
+                                 }() +
+                                 std::to_string(expected) + "')");
+        ++expected;
+    }
+    EXPECT_GT(expected, 1000);
+    EXPECT_LT(expected, 200001);
+    ExpectWholeLogLines();
+
+    // The program goes on, and the next command says what the driver says.
+    Lines next = RunSql("SELECT 1");
+    ASSERT_EQ(next.size(), 4u);
+    EXPECT_EQ(next[1], "SQL failed.");
+    EXPECT_EQ(next[2], "Fehler: <-1>");
+    EXPECT_FALSE(next[3].empty());
+    ExpectReconnect();
+}
+
+TEST_F(ServerFaultTest, ServerDiesDuringSqlCommand)
+{
+    CrashWhenLogGrows crash(m_log, 2 * 1024 * 1024 / 4);
+    Lines lines = RunSql("SELECT * FROM big");
+    ASSERT_TRUE(crash.Join()) << "the server was not stopped";
+    ASSERT_GE(lines.size(), 4u);
+    // The rows read until then, then the failure instead of "SQL succeeded."
+    EXPECT_EQ(lines[lines.size() - 3], "SQL failed.");
+    EXPECT_EQ(lines[lines.size() - 2].rfind("Fehler: <", 0), 0u);
+    EXPECT_FALSE(lines.back().empty());
+    for (std::size_t i = 0; i + 3 < lines.size(); ++i)
+        EXPECT_EQ(lines[i].back(), '\t') << i;
+    ExpectWholeLogLines();
+    ExpectReconnect();
+}
+
+// A port that accepts connections and never says a word.
+class SilentListener
+{
+public:
+    SilentListener()
+    {
+        m_socket = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(m_socket, 8);
+        socklen_t length = sizeof address;
+        getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] {
+            std::vector<int> accepted;
+            // Ends by itself, whatever the test does.
+            auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (!m_stop && std::chrono::steady_clock::now() < end) {
+                pollfd wait{m_socket, POLLIN, 0};
+                if (poll(&wait, 1, 50) > 0) {
+                    int client = accept(m_socket, nullptr, nullptr);
+                    if (client >= 0)
+                        accepted.push_back(client);
+                }
+            }
+            for (int client : accepted)
+                close(client);
+        });
+    }
+    ~SilentListener()
+    {
+        m_stop = true;
+        m_thread.join();
+        close(m_socket);
+    }
+    int port() const { return m_port; }
+
+private:
+    int m_socket = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+TEST(ConnectFaults, HostThatNeverAnswersFailsAfterTheLoginTimeout)
+{
+    SilentListener silent;
+    DataSource source = AddPostgresSource("TavrinSilent", silent.port());
+    COdbcConnection conn;
+    conn.SetQuiet(true);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(conn.Connect(source.dsn.c_str(), source.user.c_str(), source.password.c_str()),
+              SQL_ERROR);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ::testing::Test::RecordProperty("connect_seconds", std::to_string(seconds));
+    std::string message;
+    conn.GetErrorText(message);
+    EXPECT_FALSE(message.empty());
+    std::cout << "connect gave up after " << seconds << " s: " << message << "\n";
+}
+
+} // namespace
