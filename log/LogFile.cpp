@@ -184,16 +184,23 @@ void CLogFile::FormatLine(std::string_view text)
 bool CLogFile::WriteFormattedLine()
 {
     // One write per line, so lines of two processes appending to the file never mix.
-    const char* data = m_line.data();
-    std::size_t remaining = m_line.size();
-    while (remaining > 0) {
-        const ssize_t written = ::write(m_fd, data, remaining);
+    std::size_t done = 0;
+    while (done < m_line.size()) {
+        const ssize_t written = ::write(m_fd, m_line.data() + done, m_line.size() - done);
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
+        if (written <= 0) {
+            // A torn line (a full disk) would run into the next one: take back what got in.
+            struct stat held
+            {
+            };
+            if (done > 0 && ::fstat(m_fd, &held) == 0 && held.st_size >= static_cast<off_t>(done)) {
+                const int truncated = ::ftruncate(m_fd, held.st_size - static_cast<off_t>(done));
+                static_cast<void>(truncated);
+            }
             return false;
-        data += written;
-        remaining -= static_cast<std::size_t>(written);
+        }
+        done += static_cast<std::size_t>(written);
     }
     return true;
 }
