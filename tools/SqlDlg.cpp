@@ -91,6 +91,18 @@ CSqlDlg::CSqlDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::I
     connect(m_ui->IDC_LOADSCRIPT, &QPushButton::clicked, this, &CSqlDlg::OnLoadScript);
     connect(m_ui->IDC_SAVESCRIPT, &QPushButton::clicked, this, &CSqlDlg::OnSaveScript);
     connect(m_ui->IDCANCEL, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Wrapping at word boundaries takes time that grows with the square of a word's length, so a
+    // megabyte literal would freeze the window; big texts wrap anywhere. The signal comes before
+    // the editor lays the new text out.
+    QPlainTextEdit* edit = m_ui->IDC_SQLTEXT;
+    connect(edit->document(), &QTextDocument::contentsChange, this, [edit] {
+        QTextOption::WrapMode wanted = edit->document()->characterCount() > 65536
+                                           ? QTextOption::WrapAnywhere
+                                           : QTextOption::WrapAtWordBoundaryOrAnywhere;
+        if (edit->wordWrapMode() != wanted)
+            edit->setWordWrapMode(wanted);
+    });
 }
 
 CSqlDlg::~CSqlDlg() = default;
