@@ -391,15 +391,20 @@ TEST_P(ViewerDlgBadSettingsTest, GiveTheDefaults)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ViewerDlgBadSettingsTest,
-    ::testing::Values(StoredSettings{"Missing", ""},
-                      StoredSettings{"Garbage", "\x01\x02\xff\xfe[[[=\n"},
-                      StoredSettings{"WrongWords", "[General]\nLogset=ja\nInfo=\" 1\"\nTabs=01\n"
-                                                   "AutoDel=true\n"},
-                      StoredSettings{"TooLong", "[General]\nODBC=" + std::string(1031, 'x') +
-                                                    "\nLogging=" + std::string(2000, 'y') + "\n"},
-                      StoredSettings{"BadPlacement",
-                                     "[General]\nMainWP=\"" + std::string(10000, ',') +
-                                         "\"\nInfoWP=1,2,3\nTabsWP=a,b,c,d,e,f,g,h,i,j,\n"}),
+    ::testing::Values(
+        StoredSettings{"Missing", ""}, StoredSettings{"Garbage", "\x01\x02\xff\xfe[[[=\n"},
+        StoredSettings{"WrongWords", "[General]\nLogset=ja\nInfo=\" 1\"\nTabs=01\n"
+                                     "AutoDel=true\n"},
+        StoredSettings{"TooLong", "[General]\nODBC=" + std::string(1031, 'x') +
+                                      "\nLogging=" + std::string(2000, 'y') + "\n"},
+        StoredSettings{"OtherTypes", "[General]\nLogset=@Rect(1 2 3 4)\nInfo=@Variant(\\0\\0\\0"
+                                     "\\x1\\x1)\nTabs=@Size(1 1)\nAutoDel=true\nODBC=@Point(1 "
+                                     "2)\n"},
+        StoredSettings{"CutOff", "[General]\nLogset"},
+        StoredSettings{"HugeValues", "[General]\nMainWP=" + std::string(100000, '1') +
+                                         "\nODBC=" + std::string(100000, 'q') + "\n"},
+        StoredSettings{"BadPlacement", "[General]\nMainWP=\"" + std::string(10000, ',') +
+                                           "\"\nInfoWP=1,2,3\nTabsWP=a,b,c,d,e,f,g,h,i,j,\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct PlacementCase
