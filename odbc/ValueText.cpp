@@ -1,7 +1,7 @@
 #include "odbc/ValueText.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -9,12 +9,12 @@ namespace {
 constexpr int kSignificant = 25;
 constexpr int kExact = 17;
 
-void DropTrailingZeros(std::string& out, std::size_t pointPos)
+// The end of the text once the zeros after the point are dropped; the point itself stays.
+char* DropTrailingZeros(const char* point, char* end)
 {
-    std::size_t end = out.size();
-    while (end > pointPos + 1 && out[end - 1] == '0')
+    while (end > point + 1 && end[-1] == '0')
         --end;
-    out.resize(end);
+    return end;
 }
 
 } // namespace
@@ -52,52 +52,72 @@ void AppendDouble(std::string& out, double value)
         out += value < 0 ? "-inf" : "inf";
         return;
     }
-    if (std::signbit(value))
-        out += '-';
-    value = std::fabs(value);
 
-    // "d.dddddddddddddddde+XXX": the 17 digits of the rounded value and its exponent, taken after
-    // rounding so that 9.99...95e5 counts as e = 6.
+    // "d.dddddddddddddddde+XX[X]": the 17 digits of the rounded value and its exponent, taken
+    // after rounding so that 9.99...95e5 counts as e = 6. std::to_chars rounds exactly like
+    // printf's "%.16e" (to nearest, ties to even) at a fraction of its cost, and this runs for
+    // every floating-point value of every row a command reads.
     char sci[40];
-    std::snprintf(sci, sizeof sci, "%.*e", kExact - 1, value);
+    const char* const sciEnd = std::to_chars(sci, sci + sizeof sci, std::fabs(value),
+                                             std::chars_format::scientific, kExact - 1)
+                                   .ptr;
     char digits[kExact];
     digits[0] = sci[0];
     for (int i = 1; i < kExact; ++i)
         digits[i] = sci[i + 1];
-    int e = value == 0.0 ? 0 : std::atoi(sci + kExact + 2);
+    const char* p = sci + kExact + 2; // the exponent's sign
+    const bool negativeExponent = *p == '-';
+    int e = 0;
+    while (++p < sciEnd)
+        e = 10 * e + (*p - '0');
+    if (negativeExponent)
+        e = -e;
 
     auto digitAt = [&](int i) { return i < kExact ? digits[i] : '0'; };
 
+    // The text is built here and appended once: out grows by one call instead of one per digit.
+    char text[48];
+    char* t = text;
+    if (std::signbit(value))
+        *t++ = '-';
+    char* point;
     if (e >= -1 && e <= kSignificant - 1) {
         if (e == -1) {
-            out += "0.";
-            std::size_t point = out.size() - 1;
+            *t++ = '0';
+            point = t;
+            *t++ = '.';
             for (int i = 0; i < kSignificant; ++i)
-                out += digitAt(i);
-            DropTrailingZeros(out, point);
-            return;
+                *t++ = digitAt(i);
+        } else {
+            for (int i = 0; i <= e; ++i)
+                *t++ = digitAt(i);
+            if (e == kSignificant - 1) {
+                out.append(text, t);
+                return;
+            }
+            point = t;
+            *t++ = '.';
+            for (int i = e + 1; i < kSignificant; ++i)
+                *t++ = digitAt(i);
         }
-        for (int i = 0; i <= e; ++i)
-            out += digitAt(i);
-        if (e == kSignificant - 1)
-            return;
-        out += '.';
-        std::size_t point = out.size() - 1;
-        for (int i = e + 1; i < kSignificant; ++i)
-            out += digitAt(i);
-        DropTrailingZeros(out, point);
+        t = DropTrailingZeros(point, t);
+        out.append(text, t);
         return;
     }
 
-    out += digits[0];
-    out += '.';
-    std::size_t point = out.size() - 1;
+    *t++ = digits[0];
+    point = t;
+    *t++ = '.';
     for (int i = 1; i < kSignificant; ++i)
-        out += digitAt(i);
-    DropTrailingZeros(out, point);
-    char exponent[16];
-    std::snprintf(exponent, sizeof exponent, "e%c%03d", e < 0 ? '-' : '+', std::abs(e));
-    out += exponent;
+        *t++ = digitAt(i);
+    t = DropTrailingZeros(point, t);
+    const int magnitude = std::abs(e);
+    *t++ = 'e';
+    *t++ = e < 0 ? '-' : '+';
+    *t++ = static_cast<char>('0' + magnitude / 100);
+    *t++ = static_cast<char>('0' + magnitude / 10 % 10);
+    *t++ = static_cast<char>('0' + magnitude % 10);
+    out.append(text, t);
 }
 
 std::string FormatDouble(double value)

@@ -138,4 +138,44 @@ TEST(DoubleTextProperty, PowersOfTenAroundTheNotationBoundaries)
     }
 }
 
+// The significant digits of a text without its point, sign, exponent and outer zeros.
+std::string SignificantDigits(const std::string& text)
+{
+    std::string digits;
+    for (char c : text) {
+        if (c == 'e')
+            break;
+        if (c >= '0' && c <= '9')
+            digits += c;
+    }
+    digits.erase(0, digits.find_first_not_of('0'));
+    digits.erase(digits.find_last_not_of('0') + 1);
+    return digits;
+}
+
+// The digits are those printf rounds to at 17 significant digits, also where the value lies
+// exactly halfway between two 17-digit decimals (2^-25 = 2.98023223876953125e-8 is one).
+TEST(DoubleTextProperty, DigitsAreThoseOfPrintf)
+{
+    auto check = [](double value) {
+        char expected[40];
+        std::snprintf(expected, sizeof expected, "%.16e", value);
+        ASSERT_EQ(SignificantDigits(FormatDouble(value)), SignificantDigits(expected))
+            << std::hexfloat << value << " " << expected;
+    };
+    check(std::ldexp(1.0, -25));
+    for (int n = 1; n <= 80; ++n)
+        for (int k = 1; k < 4096; k += 2)
+            check(std::ldexp(k, -n));
+    std::mt19937_64 random(20010128);
+    std::uniform_int_distribution<std::uint64_t> bits;
+    for (int i = 0; i < 100000; ++i) {
+        std::uint64_t pattern = bits(random);
+        double any;
+        std::memcpy(&any, &pattern, sizeof any);
+        if (std::isfinite(any))
+            check(any);
+    }
+}
+
 } // namespace
