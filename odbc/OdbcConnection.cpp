@@ -9,6 +9,7 @@
 namespace {
 
 constexpr SQLSMALLINT kNameBufferSize = 256;
+constexpr SQLLEN kFirstPieceSize = 512;
 constexpr SQLLEN kValueBufferSize = 8192;
 
 bool Succeeded(SQLRETURN r)
@@ -252,12 +253,16 @@ const CColumnValue& COdbcConnection::GetColumnValue(int column)
 SQLRETURN COdbcConnection::ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType,
                                      std::string& out, bool& isNull)
 {
-    char buffer[kValueBufferSize];
-    // Character pieces end with a terminating zero, binary pieces fill the buffer.
-    const SQLLEN piece = cType == SQL_C_CHAR ? kValueBufferSize - 1 : kValueBufferSize;
+    // Most values are short, and a driver may write the whole buffer it is given (the SQLite
+    // driver pads character data with zeros to its end): the first piece goes into a small
+    // buffer, and only a value that does not fit goes on in large pieces.
+    char first[kFirstPieceSize];
+    char large[kValueBufferSize];
+    char* buffer = first;
+    SQLLEN size = kFirstPieceSize;
     isNull = false;
     SQLLEN indicator = 0;
-    SQLRETURN r = SQLGetData(hstmt, column, cType, buffer, kValueBufferSize, &indicator);
+    SQLRETURN r = SQLGetData(hstmt, column, cType, buffer, size, &indicator);
     if (!Succeeded(r))
         return r;
     if (indicator == SQL_NULL_DATA) {
@@ -265,13 +270,17 @@ SQLRETURN COdbcConnection::ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cTy
         return r;
     }
     for (;;) {
+        // Character pieces end with a terminating zero, binary pieces fill the buffer.
+        const SQLLEN piece = cType == SQL_C_CHAR ? size - 1 : size;
         SQLLEN n = (indicator == SQL_NO_TOTAL || indicator > piece) ? piece : indicator;
         if (n > 0)
             out.append(buffer, static_cast<std::size_t>(n));
         if (r != SQL_SUCCESS_WITH_INFO || !WasTruncated(hstmt))
             return SQL_SUCCESS;
+        buffer = large;
+        size = kValueBufferSize;
         indicator = 0;
-        r = SQLGetData(hstmt, column, cType, buffer, kValueBufferSize, &indicator);
+        r = SQLGetData(hstmt, column, cType, buffer, size, &indicator);
         if (r == SQL_NO_DATA)
             return SQL_SUCCESS;
         if (!Succeeded(r))
