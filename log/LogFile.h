@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 // Appends time-stamped lines to a log file that rotates into a one-generation ".BAK" backup
 // once it has grown beyond 1 MiB. The descriptor stays open between lines, yet a file that was
@@ -23,14 +26,22 @@ public:
 
 private:
     bool WriteText(std::string_view text);
-    bool StillNamesOpenFile() const;
-    bool NeedsRotation() const;
-    bool Open();
+    static bool Inspect(int dirfd, const char* path, int flags, struct statx& file);
+    bool StillNamesOpenFile(struct statx& file) const;
+    static bool NeedsRotation(const struct statx& file);
+    bool Open(struct statx& file);
     bool Close();
     void FormatLine(std::string_view text);
     bool WriteFormattedLine();
 
     std::string m_strFileName;
     int m_fd = -1;
+    // The open file, to tell whether the path still names it.
+    std::uint32_t m_devMajor = 0;
+    std::uint32_t m_devMinor = 0;
+    std::uint64_t m_ino = 0;
     std::string m_line;
+    std::time_t m_stampTime = 0;
+    char m_stamp[96];
+    std::size_t m_stampLength = 0;
 };
