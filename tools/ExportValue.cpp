@@ -22,8 +22,13 @@ void AppendQuoted(std::string& out, const std::string& text)
 
 void AppendNumber(std::string& out, const std::string& text)
 {
-    // Infinity and NaN have no bare literal; the quoted words are what a database accepts.
-    if (text == "inf")
+    // Infinity and NaN have no bare literal; the quoted words are what a database accepts. A
+    // number starts with a digit, so only a text whose first letter (after a minus) is 'i' or
+    // 'n' is worth comparing with the words; this runs for every number of every row.
+    const char first = text.c_str()[!text.empty() && text[0] == '-' ? 1 : 0];
+    if (first != 'i' && first != 'n')
+        out += text;
+    else if (text == "inf")
         out += "'Infinity'";
     else if (text == "-inf")
         out += "'-Infinity'";

@@ -53,14 +53,20 @@ CInfoDlg::CInfoDlg(QWidget* parent) : CToolDlg(parent), m_ui(std::make_unique<Ui
 
 CInfoDlg::~CInfoDlg() = default;
 
-void CInfoDlg::AddLine(std::string line)
+void CInfoDlg::AddLine(const std::string& line)
 {
-    line += "\r\n";
-    m_lines.push_back(std::move(line));
-    if (m_lines.size() > MaxLines) {
+    // Once the buffer is full, a new entry takes over the storage of the one it pushes out, so a
+    // command that reports a line per row allocates nothing per row.
+    std::string entry;
+    if (m_lines.size() >= MaxLines) {
+        entry = std::move(m_lines.front());
         m_lines.pop_front();
         ++m_firstLine;
     }
+    if (entry.capacity() < line.size() + 2)
+        entry.reserve(line.size() + 2);
+    entry.assign(line).append("\r\n", 2);
+    m_lines.push_back(std::move(entry));
     MarkStale();
 }
 

@@ -27,7 +27,7 @@ public:
     explicit CInfoDlg(QWidget* parent = nullptr);
     ~CInfoDlg() override;
 
-    void AddLine(std::string line);
+    void AddLine(const std::string& line);
     void ClearLines();
 
     // Every entry as added, each followed by CR LF, oldest first.
