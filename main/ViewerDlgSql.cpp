@@ -1,24 +1,10 @@
 // The SQL command and the statement history of this run.
 
+#include "main/HistoryCut.h"
 #include "main/ViewerDlg.h"
 #include "main/WaitCursor.h"
 #include "tools/InfoDlg.h"
 #include "tools/SqlDlg.h"
-
-namespace {
-
-// The longest prefix of at most limit bytes that does not end inside a UTF-8 character.
-std::size_t CutAtCharacter(const std::string& text, std::size_t limit)
-{
-    if (text.size() <= limit)
-        return text.size();
-    std::size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return cut;
-}
-
-} // namespace
 
 void CViewerDlg::SetSqlText(const std::string& text)
 {
