@@ -167,14 +167,34 @@ TEST(DoubleTextProperty, DigitsAreThoseOfPrintf)
     for (int n = 1; n <= 80; ++n)
         for (int k = 1; k < 4096; k += 2)
             check(std::ldexp(k, -n));
+    // Ties among the values that column data usually holds: 18 significant digits ending in 5.
+    for (std::int64_t a = 4000000000000001; a < 4000000000002000; a += 2)
+        check(static_cast<double>(a) / 4);
+    for (std::int64_t a = 800000000000001; a < 800000000002000; a += 2)
+        check(static_cast<double>(a) / 8);
+    // Prices and measures: whole numbers over a power of ten.
+    for (int i = 0; i < 1000000; i += 7) {
+        check(i / 100.0);
+        check(i / 1000.0);
+        check(i * 1e9);
+    }
     std::mt19937_64 random(20010128);
     std::uniform_int_distribution<std::uint64_t> bits;
+    std::uniform_int_distribution<int> exponent(-7, 18);
     for (int i = 0; i < 100000; ++i) {
         std::uint64_t pattern = bits(random);
         double any;
         std::memcpy(&any, &pattern, sizeof any);
         if (std::isfinite(any))
             check(any);
+        // Every bit of the mantissa, at the magnitudes of everyday numbers.
+        const double mantissa = std::ldexp(static_cast<double>(pattern >> 11), -53) + 1.0;
+        check(mantissa * std::pow(10.0, exponent(random)));
+    }
+    for (double edge : {1e-5, 1e17, 1e16, 1e15, 1.0, 0.1, 10.0}) {
+        check(edge);
+        check(std::nextafter(edge, 0.0));
+        check(std::nextafter(edge, INFINITY));
     }
 }
 
