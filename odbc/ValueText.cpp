@@ -65,7 +65,7 @@ Wide PowerOfTen(int n)
 }
 
 // The same digits as RoundedDigits, for the values that fill database columns (zero and
-// 1e-5 <= value < 1e17), in exact integer arithmetic at a fifth of the cost of std::to_chars:
+// 1e-5 <= value < 1e17), in exact integer arithmetic at a fraction of the cost of std::to_chars:
 // value = m * 2^k, so value * 10^q = m * 10^q * 2^k, and for q = 16 - e that is the wanted
 // 17-digit number before rounding. m * 10^q stays below 2^127 within that range. False for
 // values outside it.
@@ -149,7 +149,8 @@ void AppendInteger(std::string& out, std::int32_t value)
     } while (magnitude != 0);
     if (value < 0)
         *--p = '-';
-    out.append(p, buf + sizeof buf);
+    // Pointer and length: the iterator-pair overload goes the long way through replace().
+    out.append(p, static_cast<std::size_t>(buf + sizeof buf - p));
 }
 
 std::string FormatInteger(std::int32_t value)
@@ -203,7 +204,7 @@ void AppendDouble(std::string& out, double value)
                 t = copy(t, e + 1, significant);
             }
         }
-        out.append(text, t);
+        out.append(text, static_cast<std::size_t>(t - text));
         return;
     }
 
@@ -216,7 +217,7 @@ void AppendDouble(std::string& out, double value)
     *t++ = static_cast<char>('0' + magnitude / 100);
     *t++ = static_cast<char>('0' + magnitude / 10 % 10);
     *t++ = static_cast<char>('0' + magnitude % 10);
-    out.append(text, t);
+    out.append(text, static_cast<std::size_t>(t - text));
 }
 
 std::string FormatDouble(double value)
