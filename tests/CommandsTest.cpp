@@ -1,4 +1,5 @@
 #include "main/ViewerDlg.h"
+#include "tests/support/DialogDriver.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/InfoDlg.h"
 #include "tools/StructDlg.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 // One row as the connection reads it: per column the NULL flag, the text and the raw bytes.
 using Snapshot = std::vector<std::vector<std::tuple<bool, std::string, std::string>>>;
 
@@ -29,8 +28,7 @@ class CommandsTest : public DriverTest
 protected:
     void SetUp() override
     {
-        QFile::remove(QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brenkow", "Tavrin")
-                          .fileName());
+        RemoveSettingsFile();
         DriverTest::SetUp();
     }
 
@@ -45,43 +43,15 @@ protected:
     {
         m_dlg = std::make_unique<CViewerDlg>();
         m_dlg->show();
-        const DataSource& source = db().source();
-        m_dlg->findChild<QLineEdit*>("IDC_SOURCE")->setText(QString::fromStdString(source.dsn));
-        m_dlg->findChild<QLineEdit*>("IDC_USER")->setText(QString::fromStdString(source.user));
-        m_dlg->findChild<QLineEdit*>("IDC_PASSWORD")
-            ->setText(QString::fromStdString(source.password));
-        Click("IDC_CONNECT");
-        Click("IDC_SELECT");
+        ::ConnectAndSelect(*m_dlg, db().source(), db().source().password);
         return *m_dlg;
     }
 
     QPushButton* Button(const char* name) { return m_dlg->findChild<QPushButton*>(name); }
-    void Click(const char* name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
-
-    void SelectTables(const std::vector<std::string>& names)
-    {
-        QTreeWidget* list = m_dlg->TablesDlg()->findChild<QTreeWidget*>("IDC_LIST");
-        list->clearSelection();
-        for (const std::string& name : names) {
-            auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
-            ASSERT_EQ(found.size(), 1) << name;
-            found[0]->setSelected(true);
-        }
-    }
-
-    // What the Information window holds, line by line, after Clear and one command.
-    Lines Run(const char* button)
-    {
-        m_dlg->InfoDlg()->ClearLines();
-        Click(button);
-        Lines lines;
-        std::string text = m_dlg->InfoDlg()->Text();
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
-             start = end + 2)
-            lines.push_back(text.substr(start, end - start));
-        return lines;
-    }
+    void Click(const char* name) { ClickButton(*m_dlg, name); }
+    void SelectTables(const std::vector<std::string>& names) { ::SelectTables(*m_dlg, names); }
+    Lines Run(const char* button) { return RunCommand(*m_dlg, button); }
+    Lines RunSql(const std::string& statement) { return RunSqlCommand(*m_dlg, statement); }
 
     Snapshot Read(const std::string& table)
     {
@@ -102,19 +72,6 @@ protected:
             }
         }
         return rows;
-    }
-
-    // The SQL command with the statement typed into its dialog.
-    Lines RunSql(const std::string& statement)
-    {
-        QTimer::singleShot(0, [statement] {
-            QWidget* modal = QApplication::activeModalWidget();
-            ASSERT_NE(modal, nullptr);
-            modal->findChild<QPlainTextEdit*>("IDC_SQLTEXT")
-                ->setPlainText(QString::fromStdString(statement));
-            modal->findChild<QPushButton*>("IDOK")->click();
-        });
-        return Run("IDC_SQL");
     }
 
     std::unique_ptr<CViewerDlg> m_dlg;

@@ -1,4 +1,5 @@
 #include "main/ViewerDlg.h"
+#include "tests/support/DialogDriver.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/InfoDlg.h"
 #include "tools/TablesDlg.h"
@@ -30,8 +31,6 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 std::string Fixture(const char* command)
 {
     return std::string(TAVRIN_SOURCE_DIR) + "/scripts/pg-fixture " + command;
@@ -39,19 +38,7 @@ std::string Fixture(const char* command)
 
 std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-Lines Split(const std::string& text)
-{
-    Lines lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
+    return ReadFileBytes(QString::fromStdString(path));
 }
 
 // Stops the server at once as soon as the log file has grown past a size, as a power cut in the
@@ -143,26 +130,12 @@ protected:
                              "note FROM generate_series(1, 200000) AS g"),
                   "");
         m_log = m_dir.filePath("fault.log").toStdString();
-        QString settings =
-            QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brenkow", "Tavrin")
-                .fileName();
-        QDir().mkpath(QFileInfo(settings).absolutePath());
-        std::ofstream(settings.toStdString(), std::ios::trunc)
-            << "[General]\nLogging=" << m_log << "\nLogset=1\n";
+        WriteSettingsFile("[General]\nLogging=" + m_log + "\nLogset=1\n");
 
         m_dlg = std::make_unique<CViewerDlg>();
         m_dlg->show();
-        const DataSource& source = m_db->source();
-        Edit("IDC_SOURCE")->setText(QString::fromStdString(source.dsn));
-        Edit("IDC_USER")->setText(QString::fromStdString(source.user));
-        Edit("IDC_PASSWORD")->setText(QString::fromStdString(source.password));
-        Click("IDC_CONNECT");
-        Click("IDC_SELECT");
-        auto found = m_dlg->TablesDlg()
-                         ->findChild<QTreeWidget*>("IDC_LIST")
-                         ->findItems("big", Qt::MatchExactly);
-        ASSERT_EQ(found.size(), 1);
-        found[0]->setSelected(true);
+        ConnectAndSelect(*m_dlg, m_db->source(), m_db->source().password);
+        SelectTables(*m_dlg, {"big"});
     }
 
     void TearDown() override
@@ -177,25 +150,8 @@ protected:
         m_db.reset();
     }
 
-    QLineEdit* Edit(const char* name) { return m_dlg->findChild<QLineEdit*>(name); }
-    void Click(const char* name)
-    {
-        QTest::mouseClick(m_dlg->findChild<QPushButton*>(name), Qt::LeftButton);
-    }
-
-    Lines RunSql(const std::string& statement)
-    {
-        QTimer::singleShot(0, [statement] {
-            QWidget* modal = QApplication::activeModalWidget();
-            ASSERT_NE(modal, nullptr);
-            modal->findChild<QPlainTextEdit*>("IDC_SQLTEXT")
-                ->setPlainText(QString::fromStdString(statement));
-            modal->findChild<QPushButton*>("IDOK")->click();
-        });
-        m_dlg->InfoDlg()->ClearLines();
-        Click("IDC_SQL");
-        return Split(m_dlg->InfoDlg()->Text());
-    }
+    void Click(const char* name) { ClickButton(*m_dlg, name); }
+    Lines RunSql(const std::string& statement) { return RunSqlCommand(*m_dlg, statement); }
 
     // Every line of the log file is whole: a stamp in front, CR LF behind.
     void ExpectWholeLogLines()
@@ -206,7 +162,7 @@ protected:
         // Only the driver's message may span more than one line: every line without a stamp
         // follows the report of the failure.
         bool failed = false;
-        Lines all = Split(content);
+        Lines all = SplitLines(content);
         for (std::size_t i = 0; i < all.size(); ++i) {
             const std::string& line = all[i];
             bool stamped = line.size() >= 26 && line[0] == '<' && line.compare(24, 2, ": ") == 0;
@@ -228,7 +184,7 @@ protected:
         Click("IDC_DISCONNECT");
         m_dlg->InfoDlg()->ClearLines();
         Click("IDC_CONNECT");
-        EXPECT_EQ(Split(m_dlg->InfoDlg()->Text()), Lines{"Connect ok."});
+        EXPECT_EQ(SplitLines(m_dlg->InfoDlg()->Text()), Lines{"Connect ok."});
         Click("IDC_SELECT");
         Lines count = RunSql("SELECT count(*) FROM big");
         EXPECT_EQ(count,
@@ -251,7 +207,7 @@ TEST_F(ServerFaultTest, ServerDiesDuringExport)
     ASSERT_TRUE(crash.Join()) << "the server was not stopped; log " << m_log << " holds "
                               << ReadFile(m_log).size() << " bytes";
 
-    Lines window = Split(m_dlg->InfoDlg()->Text());
+    Lines window = SplitLines(m_dlg->InfoDlg()->Text());
     ASSERT_GE(window.size(), 3u);
     EXPECT_EQ(window[window.size() - 2], "Abbruch wegen Fehler.");
     EXPECT_FALSE(window.back().empty());
@@ -259,7 +215,7 @@ TEST_F(ServerFaultTest, ServerDiesDuringExport)
     // backup that the log may have turned into on the way.
     std::string log = ReadFile(m_dir.filePath("fault.BAK").toStdString()) + ReadFile(m_log);
     long expected = 1;
-    for (const std::string& line : Split(log)) {
+    for (const std::string& line : SplitLines(log)) {
         std::size_t at = line.find("Insert Into big Values (");
         if (at == std::string::npos)
             continue;

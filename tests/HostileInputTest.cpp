@@ -1,4 +1,5 @@
 #include "main/ViewerDlg.h"
+#include "tests/support/DialogDriver.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/InfoDlg.h"
 #include "tools/TablesDlg.h"
@@ -21,27 +22,12 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-QString SettingsFile()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brenkow", "Tavrin").fileName();
-}
-
-std::string ReadFile(const QString& path)
-{
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 class HostileInputTest : public DriverTest
 {
 protected:
     void SetUp() override
     {
-        QFile::remove(SettingsFile());
+        RemoveSettingsFile();
         DriverTest::SetUp();
     }
 
@@ -49,69 +35,21 @@ protected:
     {
         m_dlg.reset();
         DriverTest::TearDown();
-        QFile::remove(SettingsFile());
-    }
-
-    void WriteSettings(const std::string& content)
-    {
-        QDir().mkpath(QFileInfo(SettingsFile()).absolutePath());
-        std::ofstream(SettingsFile().toStdString(), std::ios::trunc) << content;
+        RemoveSettingsFile();
     }
 
     CViewerDlg& ConnectAndSelect(const std::string& password)
     {
         m_dlg = std::make_unique<CViewerDlg>();
         m_dlg->show();
-        const DataSource& source = db().source();
-        Edit("IDC_SOURCE")->setText(QString::fromStdString(source.dsn));
-        Edit("IDC_USER")->setText(QString::fromStdString(source.user));
-        Edit("IDC_PASSWORD")->setText(QString::fromStdString(password));
-        Click("IDC_CONNECT");
-        Click("IDC_SELECT");
+        ::ConnectAndSelect(*m_dlg, db().source(), password);
         return *m_dlg;
     }
 
-    QLineEdit* Edit(const char* name) { return m_dlg->findChild<QLineEdit*>(name); }
-    void Click(const char* name)
-    {
-        QTest::mouseClick(m_dlg->findChild<QPushButton*>(name), Qt::LeftButton);
-    }
-
-    void Select(const std::vector<std::string>& names)
-    {
-        QTreeWidget* list = m_dlg->TablesDlg()->findChild<QTreeWidget*>("IDC_LIST");
-        list->clearSelection();
-        for (const std::string& name : names) {
-            auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
-            ASSERT_EQ(found.size(), 1) << name;
-            found[0]->setSelected(true);
-        }
-    }
-
-    Lines Run(const char* button)
-    {
-        m_dlg->InfoDlg()->ClearLines();
-        Click(button);
-        Lines lines;
-        std::string text = m_dlg->InfoDlg()->Text();
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
-             start = end + 2)
-            lines.push_back(text.substr(start, end - start));
-        return lines;
-    }
-
-    Lines RunSql(const std::string& statement)
-    {
-        QTimer::singleShot(0, [statement] {
-            QWidget* modal = QApplication::activeModalWidget();
-            ASSERT_NE(modal, nullptr);
-            modal->findChild<QPlainTextEdit*>("IDC_SQLTEXT")
-                ->setPlainText(QString::fromStdString(statement));
-            modal->findChild<QPushButton*>("IDOK")->click();
-        });
-        return Run("IDC_SQL");
-    }
+    void Click(const char* name) { ClickButton(*m_dlg, name); }
+    void Select(const std::vector<std::string>& names) { SelectTables(*m_dlg, names); }
+    Lines Run(const char* button) { return RunCommand(*m_dlg, button); }
+    Lines RunSql(const std::string& statement) { return RunSqlCommand(*m_dlg, statement); }
 
     std::unique_ptr<CViewerDlg> m_dlg;
 };
@@ -218,7 +156,7 @@ TEST_P(HostileInputTest, PasswordNeverLeavesTheLoginField)
         GTEST_SKIP() << "SQLite takes no password";
     QTemporaryDir dir;
     QString log = dir.filePath("geheim.log");
-    WriteSettings("[General]\nLogging=" + log.toStdString() + "\nLogset=1\n");
+    WriteSettingsFile("[General]\nLogging=" + log.toStdString() + "\nLogset=1\n");
     const std::string password = db().source().password;
     ASSERT_FALSE(password.empty());
     ConnectAndSelect(password);
@@ -229,13 +167,13 @@ TEST_P(HostileInputTest, PasswordNeverLeavesTheLoginField)
     m_dlg.reset();
 
     EXPECT_EQ(output.find(password), std::string::npos);
-    EXPECT_EQ(ReadFile(log).find(password), std::string::npos);
-    EXPECT_EQ(ReadFile(SettingsFile()).find(password), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(log).find(password), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(SettingsFile()).find(password), std::string::npos);
     // Nor anywhere else the program could have written in its home.
     QDirIterator files(QDir::homePath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         QString file = files.next();
-        EXPECT_EQ(ReadFile(file).find(password), std::string::npos) << file.toStdString();
+        EXPECT_EQ(ReadFileBytes(file).find(password), std::string::npos) << file.toStdString();
     }
 }
 

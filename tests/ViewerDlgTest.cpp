@@ -1,6 +1,7 @@
 #include "main/ViewerDlg.h"
 
 #include "main/WindowPlacement.h"
+#include "tests/support/DialogDriver.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/InfoDlg.h"
 #include "tools/TablesDlg.h"
@@ -25,32 +26,6 @@
 #include <sstream>
 
 namespace {
-
-QString SettingsFile()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brenkow", "Tavrin").fileName();
-}
-
-void RemoveSettings()
-{
-    QFile::remove(SettingsFile());
-}
-
-void WriteSettingsFile(const std::string& content)
-{
-    QFile file(SettingsFile());
-    QDir().mkpath(QFileInfo(file).absolutePath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content.data(), static_cast<qint64>(content.size()));
-}
-
-std::string ReadFile(const QString& path)
-{
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 template <typename T> T* Child(QWidget* parent, const char* name)
 {
@@ -79,7 +54,7 @@ void WithModal(const std::function<void()>& action, const std::function<void(QWi
 std::vector<std::string> LogLines(const QString& path)
 {
     std::vector<std::string> lines;
-    std::string content = ReadFile(path);
+    std::string content = ReadFileBytes(path);
     std::size_t start = 0;
     for (std::size_t end; (end = content.find("\r\n", start)) != std::string::npos;
          start = end + 2) {
@@ -94,24 +69,17 @@ std::vector<std::string> LogLines(const QString& path)
     return lines;
 }
 
-std::vector<std::string> InfoLines(CViewerDlg& dlg)
+Lines InfoLines(CViewerDlg& dlg)
 {
-    std::vector<std::string> lines;
-    std::string text = dlg.InfoDlg()->Text();
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
+    return SplitLines(dlg.InfoDlg()->Text());
 }
-
-using Lines = std::vector<std::string>;
 
 class ViewerDlgTest : public DriverTest
 {
 protected:
     void SetUp() override
     {
-        RemoveSettings();
+        RemoveSettingsFile();
         DriverTest::SetUp();
     }
 
@@ -119,7 +87,7 @@ protected:
     {
         m_dlg.reset();
         DriverTest::TearDown();
-        RemoveSettings();
+        RemoveSettingsFile();
     }
 
     // A main dialog with the login fields of the test source filled in.
@@ -246,7 +214,7 @@ TEST_P(ViewerDlgTest, FailedConnectReportsTheDriversMessage)
     Lines expected = {"ODBC-Fehler: (" + message.toStdString() + ")"};
     EXPECT_EQ(InfoLines(dlg), expected);
     EXPECT_EQ(LogLines(log), expected);
-    EXPECT_EQ(ReadFile(log).find("falsch"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(log).find("falsch"), std::string::npos);
 }
 
 TEST_P(ViewerDlgTest, DatabaseListSortsIgnoringCaseAndReselectsTheStoredName)
@@ -264,7 +232,7 @@ TEST_P(ViewerDlgTest, DatabaseListSortsIgnoringCaseAndReselectsTheStoredName)
     // Choosing another entry without Select changes nothing that is stored.
     Combo()->setCurrentIndex(0);
     Click("IDC_QUIT");
-    EXPECT_NE(ReadFile(SettingsFile()).find("Database=GAMMA"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(SettingsFile()).find("Database=GAMMA"), std::string::npos);
 
     Open();
     Click("IDC_CONNECT");
@@ -302,9 +270,9 @@ protected:
     void SetUp() override
     {
         EnsureOdbcConfig();
-        RemoveSettings();
+        RemoveSettingsFile();
     }
-    void TearDown() override { RemoveSettings(); }
+    void TearDown() override { RemoveSettingsFile(); }
 };
 
 TEST_F(ViewerDlgSettingsTest, BeendenStoresEverythingButThePassword)
@@ -325,7 +293,7 @@ TEST_F(ViewerDlgSettingsTest, BeendenStoresEverythingButThePassword)
         QTest::mouseClick(Child<QPushButton>(&dlg, "IDC_QUIT"), Qt::LeftButton);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
     }
-    std::string stored = ReadFile(SettingsFile());
+    std::string stored = ReadFileBytes(SettingsFile());
     EXPECT_EQ(stored.find("Geheimnis"), std::string::npos) << stored;
     for (const char* expected : {"Logset=1", "AutoDel=1", "Info=0", "Tabs=1", "User=m"})
         EXPECT_NE(stored.find(expected), std::string::npos) << expected << " in\n" << stored;
