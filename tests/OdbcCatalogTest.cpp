@@ -1,35 +1,17 @@
 #include "odbc/OdbcConnection.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/ConnectedDriverTest.h"
 
 namespace {
 
-class OdbcCatalogTest : public DriverTest
+class OdbcCatalogTest : public ConnectedDriverTest
 {
 protected:
-    void SetUp() override
-    {
-        DriverTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        m_conn.SetQuiet(true);
-        const DataSource& source = db().source();
-        ASSERT_EQ(m_conn.Connect(source.dsn.c_str(), source.user.c_str(), source.password.c_str()),
-                  0);
-    }
-    void TearDown() override
-    {
-        m_conn.Disconnect();
-        DriverTest::TearDown();
-    }
-
     std::list<std::string> Tables()
     {
         std::list<std::string> names;
         EXPECT_TRUE(m_conn.GetTableNames(names));
         return names;
     }
-
-    COdbcConnection m_conn;
 };
 
 const std::vector<ColumnDef> kOneColumn = {{"n", "INTEGER", "INTEGER"}};

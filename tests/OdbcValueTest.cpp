@@ -1,5 +1,5 @@
 #include "odbc/OdbcConnection.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/ConnectedDriverTest.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -9,30 +9,10 @@
 
 namespace {
 
-class OdbcValueTest : public DriverTest
+class OdbcValueTest : public ConnectedDriverTest
 {
 protected:
-    void SetUp() override
-    {
-        DriverTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        m_conn.SetQuiet(true);
-        const DataSource& source = db().source();
-        ASSERT_EQ(m_conn.Connect(source.dsn.c_str(), source.user.c_str(), source.password.c_str()),
-                  0);
-    }
-
-    void TearDown() override
-    {
-        // An open cursor holds locks that would block dropping the tables.
-        m_conn.Disconnect();
-        DriverTest::TearDown();
-    }
-
     void Select(const std::string& sql) { ASSERT_EQ(m_conn.ExecDirect(sql.c_str()), 0) << sql; }
-
-    COdbcConnection m_conn;
 };
 
 // One column of every kind the program distinguishes, with the code each driver reports.
