@@ -21,6 +21,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<U
     setFixedSize(size());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
+    // Modal to the window that opened it only: the parentless tool windows stay usable.
+    if (parent)
+        setWindowModality(Qt::WindowModal);
     connect(m_ui->IDOK, &QPushButton::clicked, this, &QDialog::accept);
     OnInitDialog();
 }
@@ -53,7 +56,7 @@ void CAboutDlg::OnInitDialog()
 void CAboutDlg::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton) {
-        CDedicationDlg dedication;
+        CDedicationDlg dedication(this);
         dedication.exec();
     }
     QDialog::mouseDoubleClickEvent(event);

@@ -2,7 +2,6 @@
 
 #include "app/Version.h"
 
-#include <QFileInfo>
 #include <cstdio>
 
 namespace {
@@ -19,7 +18,8 @@ std::string FormatVersion(const unsigned (&parts)[4])
 CApplikation::CApplikation(int& argc, char** argv) : QApplication(argc, argv)
 {
     setOrganizationName("Brenkow");
-    setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
+    // The name the program is known by, not whatever its file happens to be called.
+    setApplicationName("Tavrin");
 }
 
 CApplikation::~CApplikation() = default;

@@ -11,6 +11,8 @@ CDedicationDlg::CDedicationDlg(QWidget* parent)
     setFixedSize(size());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
+    if (parent)
+        setWindowModality(Qt::WindowModal);
     connect(m_ui->IDOK, &QPushButton::clicked, this, &QDialog::accept);
     OnInitDialog();
 }

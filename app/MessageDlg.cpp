@@ -11,6 +11,9 @@ CMessageDlg::CMessageDlg(QWidget* parent)
     setFixedSize(size());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+    // Modal to the window that opened it only: the parentless tool windows stay usable.
+    if (parent)
+        setWindowModality(Qt::WindowModal);
     m_ui->IDC_STATIC_1011->setPixmap(QPixmap(":/tavrin.png"));
     connect(m_ui->IDOK, &QPushButton::clicked, this, &QDialog::accept);
 }

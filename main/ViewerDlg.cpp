@@ -73,6 +73,7 @@ void CViewerDlg::OnInitDialog()
     m_pBtnLogFile->setEnabled(m_bLogging);
     m_logFile.SetFileName(m_strLogPath);
     m_pBtnLogFile->setText(QString::fromStdString(m_strLogPath));
+    m_pBtnLogFile->setToolTip(QString::fromStdString(m_strLogPath));
     if (m_pInfoDlg)
         m_pInfoDlg->ClearLines();
 
@@ -122,18 +123,22 @@ void CViewerDlg::closeEvent(QCloseEvent* event)
 
 void CViewerDlg::keyPressEvent(QKeyEvent* event)
 {
-    // Enter ends the dialog like OK and Escape like Cancel, both without saving the settings;
-    // on a focused button Enter presses that button.
-    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
-                button->click();
-            else
-                accept();
-            return;
-        }
+    // Enter never ends the program: after typing the password it logs on, after typing a
+    // database name it selects, on a focused button it presses that button, elsewhere nothing.
+    // Escape still leaves without saving.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QDialog::keyPressEvent(event);
+        return;
     }
-    QDialog::keyPressEvent(event);
+    QWidget* focus = focusWidget();
+    QPushButton* button = qobject_cast<QPushButton*>(focus);
+    if (focus == m_ui->IDC_SOURCE || focus == m_ui->IDC_USER || focus == m_ui->IDC_PASSWORD)
+        button = m_pBtnConnect;
+    else if (focus && (focus == m_pComboDatabase || m_pComboDatabase->isAncestorOf(focus)))
+        button = m_pBtnSelect;
+    if (button && button->isEnabled())
+        button->click();
 }
 
 void CViewerDlg::OnQuit()

@@ -19,6 +19,8 @@ class CTablesDlg;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
+class QRect;
+class QSize;
 struct WindowPlacement;
 
 // The program's main window: login fields, the database list, the view switches and the command
@@ -69,6 +71,8 @@ public:
     static constexpr std::size_t MAX_CLIENT_WINDOWS = 50;
     CStructDlg* CreateClientWindow();
     void RemoveClientWindow(ClientList::iterator pos);
+    // Where the next Struktur-Info window of this size opens.
+    QRect NextClientGeometry(const QSize& size) const;
     int ClientCount() const { return m_nClients; }
 
     // The About dialog, never two at a time.

@@ -26,7 +26,7 @@ void CViewerDlg::ShowAbout()
     if (m_bAboutOpen)
         return;
     m_bAboutOpen = true;
-    CAboutDlg about;
+    CAboutDlg about(this);
     about.exec();
     m_bAboutOpen = false;
 }

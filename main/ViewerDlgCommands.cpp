@@ -2,12 +2,14 @@
 
 #include "main/ViewerDlg.h"
 #include "main/WaitCursor.h"
+#include "main/WindowPlacement.h"
 #include "tools/ExportValue.h"
 #include "tools/InfoDlg.h"
 #include "tools/StructDlg.h"
 #include "tools/TablesDlg.h"
 #include "ui_IDD_MAIN.h"
 
+#include <QRect>
 #include <new>
 
 int CViewerDlg::GetColumnCount()
@@ -93,6 +95,7 @@ CStructDlg* CViewerDlg::CreateClientWindow()
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+    window->setGeometry(NextClientGeometry(window->size()));
     window->show();
     window->SetMainDialog(this);
     ++m_nClients;
@@ -109,6 +112,23 @@ CStructDlg* CViewerDlg::CreateClientWindow()
     }
     created->SetListPosition(m_listClients.begin());
     return created;
+}
+
+QRect CViewerDlg::NextClientGeometry(const QSize& size) const
+{
+    // Cascaded: each new window down and right of the newest open one, so none hides another.
+    // Past the bottom of the screen the cascade starts again at the top, one step further right;
+    // past the right edge at the left.
+    constexpr int kStep = WindowPlacement::kTitleBar;
+    const QRect area = WindowPlacement::ClientArea(geometry().left(), geometry().top());
+    const CStructDlg* newest = m_listClients.empty() ? nullptr : m_listClients.front().get();
+    QPoint next = newest ? newest->geometry().topLeft() + QPoint(kStep, kStep)
+                         : area.topLeft() + QPoint(area.width() / 4, area.height() / 4);
+    if (next.y() + size.height() > area.bottom())
+        next.setY(area.top());
+    if (next.x() + size.width() > area.right())
+        next.setX(area.left());
+    return WindowPlacement::FitToScreen(next.x(), next.y(), size.width(), size.height());
 }
 
 void CViewerDlg::RemoveClientWindow(ClientList::iterator pos)

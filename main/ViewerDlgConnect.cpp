@@ -92,9 +92,13 @@ void CViewerDlg::OnConnect()
     for (const QString& name : databases)
         m_pComboDatabase->addItem(name);
 
-    // Entry 0 is looked at last.
+    // Filling the list selected its first entry; only a stored name may be preselected, or
+    // Select would announce, and Beenden store, a database the user never chose.
+    m_pComboDatabase->setCurrentIndex(-1);
+    m_pComboDatabase->clearEditText();
     QString stored = QString::fromStdString(m_strDatabase);
     int count = m_pComboDatabase->count();
+    // Entry 0 is looked at last.
     for (int step = 1; step <= count; ++step) {
         int index = step % count;
         if (QString::compare(m_pComboDatabase->itemText(index), stored, Qt::CaseInsensitive) == 0) {

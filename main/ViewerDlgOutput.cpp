@@ -28,6 +28,8 @@ void CViewerDlg::SetLogFileCaption(const std::string& path)
     if (caption.size() > 12)
         caption = caption.left(10) + "...";
     m_pBtnLogFile->setText(caption);
+    // The caption may be shortened; the whole path is one hover away.
+    m_pBtnLogFile->setToolTip(QString::fromStdString(path));
 }
 
 void CViewerDlg::OnLogFile()
@@ -41,6 +43,7 @@ void CViewerDlg::OnLogFile()
 
     QFileDialog chooser(this);
     chooser.setObjectName("IDD_LOGFILE");
+    chooser.setWindowModality(Qt::WindowModal);
     chooser.setAcceptMode(QFileDialog::AcceptSave);
     chooser.setOption(QFileDialog::DontConfirmOverwrite);
     chooser.setOption(QFileDialog::DontUseNativeDialog);

@@ -6,10 +6,19 @@
 #include "tools/InfoDlg.h"
 #include "tools/TablesDlg.h"
 
+#include <QRect>
+#include <algorithm>
+
 namespace {
 
 const char* const kKeyPath = "Software\\Brenkow\\Tavrin";
 constexpr std::size_t kValueBuffer = 1031;
+
+// The size the tool windows get when nothing is stored for them: big enough to work in.
+constexpr int kToolHeight = 300;
+constexpr int kInfoWidth = 600;
+constexpr int kMinInfoWidth = 200;
+constexpr int kGap = 8;
 
 const char* Switch(bool on)
 {
@@ -55,8 +64,12 @@ void CViewerDlg::LoadSettings()
     }
 
     WindowPlacement placement;
-    if (ParsePlacement(mainPlacement, placement))
+    if (ParsePlacement(mainPlacement, placement)) {
         placement.ApplyTo(this);
+    } else {
+        const QRect area = WindowPlacement::ClientArea(0, 0);
+        move(area.left() + kGap, area.top() + kGap);
+    }
     CreateToolWindows(infoPlacement, tabsPlacement);
     UpdateToolWindows();
     key.Close();
@@ -66,16 +79,32 @@ void CViewerDlg::LoadSettings()
 void CViewerDlg::CreateToolWindows(const std::string& infoPlacement,
                                    const std::string& tabsPlacement)
 {
+    // A window with nothing stored goes beside the main window, so that none hides another:
+    // Tabellen below it, Information to its right.
+    const QRect main = geometry();
+    const int below =
+        main.top() + main.height() + WindowPlacement::kBorder + kGap + WindowPlacement::kTitleBar;
     WindowPlacement placement;
     m_pInfoDlg = std::make_unique<CInfoDlg>();
     if (ParsePlacement(infoPlacement, placement))
         placement.ApplyTo(m_pInfoDlg.get());
+    else {
+        // As wide as the room beside the main window allows, within reason.
+        const int left = main.left() + main.width() + 2 * WindowPlacement::kBorder + kGap;
+        const QRect area = WindowPlacement::ClientArea(left, main.top());
+        const int width = std::clamp(area.left() + area.width() - left, kMinInfoWidth, kInfoWidth);
+        m_pInfoDlg->setGeometry(WindowPlacement::FitToScreen(left, main.top(), width,
+                                                             below - main.top() + kToolHeight));
+    }
     m_pInfoDlg->hide();
     m_pInfoDlg->SetMainDialog(this);
 
     m_pTablesDlg = std::make_unique<CTablesDlg>();
     if (ParsePlacement(tabsPlacement, placement))
         placement.ApplyTo(m_pTablesDlg.get());
+    else
+        m_pTablesDlg->setGeometry(
+            WindowPlacement::FitToScreen(main.left(), below, main.width(), kToolHeight));
     m_pTablesDlg->hide();
     m_pTablesDlg->SetMainDialog(this);
 }

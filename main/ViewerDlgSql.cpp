@@ -34,7 +34,7 @@ void CViewerDlg::AddToHistory(std::string& text)
 
 void CViewerDlg::OnSql()
 {
-    CSqlDlg dlg;
+    CSqlDlg dlg(this);
     dlg.SetMainDialog(this);
     dlg.SetCaption("SQL-Abfrage");
     dlg.SetHeading("");

@@ -2,6 +2,7 @@
 
 #include <string>
 
+class QRect;
 class QWidget;
 
 // The ten numbers by which a window's place is stored: flags, show state (1 normal,
@@ -26,5 +27,18 @@ struct WindowPlacement
     static bool Parse(const std::string& text, WindowPlacement& placement);
 
     static WindowPlacement Of(const QWidget* window);
+    // Applies the placement fitted to the screen, whatever numbers it holds.
     void ApplyTo(QWidget* window) const;
+
+    // What a window manager draws around a client rectangle, generously: the title bar above,
+    // a border at the other sides. The real frame is unknown before a window is shown.
+    static constexpr int kTitleBar = 32;
+    static constexpr int kBorder = 6;
+
+    // A window's client rectangle moved, and shrunk where it must, so that the whole window with
+    // its frame lies on the screen that holds its centre (or on the primary screen) and its title
+    // bar can be reached. Numbers of any size are safe.
+    static QRect FitToScreen(long left, long top, long width, long height);
+    // The rectangle that FitToScreen keeps a client rectangle in.
+    static QRect ClientArea(long x, long y);
 };

@@ -61,7 +61,7 @@ TEST(AboutDlg, ShowsCaptionVersionCommentNoticeAndAddress)
 {
     CAboutDlg dlg;
     const auto text = [&](const char* name) { return dlg.findChild<QLabel*>(name)->text(); };
-    EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("Info über tavrin"));
+    EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8("Info über Tavrin"));
     EXPECT_EQ(text("IDC_STATIC_1011"), "Version (2.0.0.1)");
     EXPECT_EQ(text("IDC_STATIC_1009"), "Release 28.01.2001");
     EXPECT_TRUE(text("IDC_STATIC_1022").contains("2001")) << text("IDC_STATIC_1022").toStdString();

@@ -1,4 +1,5 @@
 #include "main/ViewerDlg.h"
+#include "main/WindowPlacement.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/InfoDlg.h"
@@ -17,6 +18,7 @@
 #include <QTreeWidget>
 #include <QtTest/QTest>
 #include <functional>
+#include <set>
 
 namespace {
 
@@ -266,6 +268,14 @@ TEST_P(CommandsTest, StructureReportAndItsWindows)
     EXPECT_EQ(list->topLevelItem(0)->text(0), "SQL_INTEGER");
     EXPECT_EQ(list->topLevelItem(0)->text(4), "<Unknown>");
     EXPECT_EQ(list->columnWidth(0), list->columnWidth(4));
+    // Wide enough for every header and type name, and on the screen.
+    const QFontMetrics font(list->font());
+    for (int k = 0; k < 5; ++k)
+        EXPECT_GE(list->columnWidth(k),
+                  std::max(font.horizontalAdvance(list->headerItem()->text(k)),
+                           font.horizontalAdvance(list->topLevelItem(0)->text(k))))
+            << k;
+    EXPECT_TRUE(WindowPlacement::ClientArea(0, 0).contains(grid->geometry()));
 
     grid->close();
     QApplication::processEvents();
@@ -293,6 +303,14 @@ TEST_P(CommandsTest, AtMostFiftyClientWindowsButEveryReportLine)
     EXPECT_EQ(again, lines);
     EXPECT_EQ(m_dlg->ClientCount(), 50);
     EXPECT_EQ(Button("IDC_CLIENTS")->text(), "<50> Clients");
+    // Cascaded: no window hides another, each is on the screen.
+    std::set<std::pair<int, int>> corners;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "IDD_STRUCT" && w->isVisible()) {
+            corners.insert({w->x(), w->y()});
+            EXPECT_TRUE(WindowPlacement::ClientArea(0, 0).contains(w->geometry()));
+        }
+    EXPECT_EQ(corners.size(), 50u);
     Click("IDC_CLIENTS");
     QApplication::processEvents();
     EXPECT_EQ(m_dlg->ClientCount(), 0);

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -55,9 +57,10 @@ int RunSqlDlg(CViewerDlg& main, const std::function<void(CSqlDlg&)>& drive)
     return dlg.exec();
 }
 
-// Presses the button, which is to bring up the script file chooser, and chooses path in it, or
-// cancels it when path is empty.
-void ChooseScript(CSqlDlg& dlg, const char* button, const QString& path)
+// Presses the button, which is to bring up the script file chooser, and types path into it
+// and accepts as a user does, or cancels it when path is empty. Asked whether to replace a file,
+// answers as replace says.
+void ChooseScript(CSqlDlg& dlg, const char* button, const QString& path, bool replace = true)
 {
     bool seen = false;
     QTimer::singleShot(0, &dlg, [&] {
@@ -65,14 +68,24 @@ void ChooseScript(CSqlDlg& dlg, const char* button, const QString& path)
         if (!chooser)
             return;
         seen = true;
-        // A save replaces an existing file without asking first.
-        EXPECT_TRUE(chooser->acceptMode() == QFileDialog::AcceptOpen ||
-                    chooser->testOption(QFileDialog::DontConfirmOverwrite));
         if (path.isEmpty())
             return chooser->reject();
         chooser->selectFile(path);
         // The chooser would open a directory rather than choose it; insist on the choice.
-        static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
+        if (QFileInfo(path).isDir())
+            return static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
+        QTimer::singleShot(0, chooser, [replace, chooser] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr) << "no question before replacing a file";
+            EXPECT_TRUE(box->text().contains(QString::fromUtf8("überschrieben")))
+                << box->text().toStdString();
+            box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+            // Refused, the chooser stays open for another name: the user gives up.
+            if (!replace)
+                QTimer::singleShot(0, chooser, &QDialog::reject);
+        });
+        // The chooser's own accept: it adds the extension and asks before replacing.
+        static_cast<QDialog*>(chooser)->accept();
     });
     Click(dlg, button);
     EXPECT_TRUE(seen) << "no file chooser came up";
@@ -152,6 +165,7 @@ struct Case
     std::string in{};
     std::string out{};
     std::string more{};
+    bool refuse = false;
 };
 
 std::string Name(const ::testing::TestParamInfo<Case>& info)
@@ -259,8 +273,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"CrOnly", "SELECT a\rFROM t\r", "SELECT a\r\nFROM t\r\n"},
                       Case{"NoFinalLineEnd", "SELECT a\r\nFROM t", "SELECT a\r\nFROM t\r\n"},
                       Case{"Empty", "", ""},
-                      Case{"InvalidUtf8", "SELECT '\xff'\nFROM t\xc3\nWHERE b = 'ä'",
-                           "SELECT '\uFFFD'\r\nFROM t\uFFFD\r\nWHERE b = 'ä'\r\n"},
+                      Case{"Windows1252", "SELECT 'K\xf6ln \x80 \x93\x81\x94'\nFROM t\xc3",
+                           "SELECT 'Köln € “\u0081”'\r\nFROM tÃ\r\n"},
                       Case{"Missing", "", "SELECT vorher", "<dir>/fehlt.sql"},
                       Case{"Directory", "", "SELECT vorher", "<dir>/ordner.sql"},
                       Case{"ReadError", "", "SELECT vorher", "/proc/self/mem"}),
@@ -282,8 +296,9 @@ TEST_F(SqlDlgTest, LoadsATenMegabyteScriptWhole)
 
 const std::string Hashes(5000, '#');
 
-// The file is replaced without a question and holds exactly the text with CR LF breaks. A save
-// that cannot write, or is cancelled, leaves the old file and no other.
+// The file is replaced after a question and holds exactly the text with CR LF breaks; a name
+// typed without extension gets ".sql". A save that cannot write, is cancelled or refused
+// leaves the old file and no other.
 TEST_P(SqlDlgSaveTest, ReplacesTheFileWithCrLfLines)
 {
     const QString target = m_dir.filePath("ziel.sql");
@@ -292,7 +307,7 @@ TEST_P(SqlDlgSaveTest, ReplacesTheFileWithCrLfLines)
     QString path = QString::fromStdString(GetParam().more).replace("<dir>", m_dir.path());
     RunSqlDlg(m_main, [&](CSqlDlg& dlg) {
         Edit(dlg)->setPlainText(QString::fromStdString(GetParam().in));
-        ChooseScript(dlg, "IDC_SAVESCRIPT", path);
+        ChooseScript(dlg, "IDC_SAVESCRIPT", path, !GetParam().refuse);
         Click(dlg, "IDCANCEL");
     });
     QFile written(target);
@@ -311,6 +326,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Utf8AndFinalLineEnd", "SELECT 'Größe\u00a0€'\n",
                            "SELECT 'Größe\u00a0€'\r\n", "<dir>/ziel.sql"},
                       Case{"Empty", "", "", "<dir>/ziel.sql"},
+                      Case{"WithoutExtension", "SELECT a", "SELECT a", "<dir>/ziel"},
+                      Case{"Refused", "SELECT a", Hashes, "<dir>/ziel.sql", true},
                       Case{"OverDirectory", "SELECT a", Hashes, "<dir>/ordner.sql"},
                       Case{"Cancelled", "SELECT a", Hashes, ""}),
     Name);

@@ -234,11 +234,43 @@ TEST_P(ViewerDlgTest, DatabaseListSortsIgnoringCaseAndReselectsTheStoredName)
     Click("IDC_QUIT");
     EXPECT_NE(ReadFileBytes(SettingsFile()).find("Database=GAMMA"), std::string::npos);
 
+    // No stored name matches: nothing is chosen for the user.
+    WriteSettingsFile("[General]\nDatabase=delta\n");
     Open();
     Click("IDC_CONNECT");
+    EXPECT_EQ(Combo()->currentText(), "");
     Click("IDC_DISCONNECT");
     EXPECT_EQ(Combo()->count(), 0);
     EXPECT_TRUE(Combo()->isEnabled());
+}
+
+// Enter never ends the program: in a login field it presses Connect, in the database field
+// Select, each only while enabled, and elsewhere nothing. Escape leaves without saving.
+TEST_P(ViewerDlgTest, EnterConnectsAndSelectsEscapeLeavesWithoutSaving)
+{
+    Open();
+    const struct
+    {
+        QWidget* focus;
+        Qt::Key key;
+        const char* states;
+    } steps[] = {{Check("IDC_LOG"), Qt::Key_Return, "1000000"},
+                 {Button("IDC_CLEAR"), Qt::Key_Return, "1000000"},
+                 {Edit("IDC_PASSWORD"), Qt::Key_Return, "0100011"},
+                 {Edit("IDC_USER"), Qt::Key_Enter, "0100011"},
+                 {Combo(), Qt::Key_Return, "0111111"},
+                 {Edit("IDC_SOURCE"), Qt::Key_Return, "0111111"}};
+    for (const auto& step : steps) {
+        step.focus->setFocus();
+        QTest::keyClick(step.focus, step.key);
+        EXPECT_EQ(States(), step.states) << step.focus->objectName().toStdString();
+        EXPECT_TRUE(m_dlg->isVisible());
+    }
+    EXPECT_NE(InfoLines(*m_dlg).back().find("Usertables"), std::string::npos);
+    QTest::keyClick(Edit("IDC_SOURCE"), Qt::Key_Escape);
+    EXPECT_FALSE(m_dlg->isVisible());
+    EXPECT_EQ(m_dlg->result(), QDialog::Rejected);
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
 }
 
 TEST_P(ViewerDlgTest, AutoDelClearsTheWindowButNotTheLog)
@@ -312,23 +344,6 @@ TEST_F(ViewerDlgSettingsTest, BeendenStoresEverythingButThePassword)
     EXPECT_FALSE(again.InfoDlg()->isVisible());
     EXPECT_EQ(again.TablesDlg()->geometry(), QRect(300, 310, 200, 150));
     EXPECT_EQ(again.pos(), QPoint(40, 50));
-}
-
-TEST_F(ViewerDlgSettingsTest, EscapeAndEnterLeaveWithoutSaving)
-{
-    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
-        CViewerDlg dlg;
-        dlg.show();
-        Child<QLineEdit>(&dlg, "IDC_SOURCE")->setText("Quelle");
-        QTest::keyClick(Child<QLineEdit>(&dlg, "IDC_SOURCE"), key);
-        EXPECT_FALSE(dlg.isVisible());
-        EXPECT_EQ(dlg.result(), key == Qt::Key_Escape ? QDialog::Rejected : QDialog::Accepted);
-        EXPECT_FALSE(QFile::exists(SettingsFile()));
-    }
-    CViewerDlg dlg;
-    dlg.show();
-    dlg.close();
-    EXPECT_TRUE(QFile::exists(SettingsFile()));
 }
 
 struct StoredSettings
@@ -508,6 +523,40 @@ TEST_F(ViewerDlgSettingsTest, StartsWithControlsAsTheFormGivesThem)
         EXPECT_FALSE(button->isDefault() || button->autoDefault())
             << button->objectName().toStdString();
     EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
+}
+
+// A stored placement, however absurd, leaves the window on the screen with its title bar in
+// reach; a sound one is kept exactly. At a first start the tool windows open beside the main
+// window: Tabellen below it, Information to its right.
+TEST_F(ViewerDlgSettingsTest, WindowsOpenOnTheScreenAndBesideEachOther)
+{
+    const QRect area = WindowPlacement::ClientArea(0, 0);
+    for (const char* text :
+         {"0,1,-1,-1,-1,-1,0,0,99999,99999,", "0,1,-1,-1,-1,-1,-900,-800,-500,-600,",
+          "0,1,-1,-1,-1,-1,5000,4000,5300,4200,", "0,1,-1,-1,-1,-1,90,90,20,20,",
+          "0,1,-1,-1,-1,-1,-2147483648,-2147483648,2147483647,2147483647,"}) {
+        WindowPlacement placement;
+        ASSERT_TRUE(WindowPlacement::Parse(text, placement));
+        QWidget window;
+        window.resize(120, 80);
+        placement.ApplyTo(&window);
+        EXPECT_TRUE(area.contains(window.geometry())) << text;
+    }
+    QWidget sound;
+    Placement({0, 1, -1, -1, -1, -1, 50, 60, 350, 260}).ApplyTo(&sound);
+    EXPECT_EQ(sound.geometry(), QRect(50, 60, 300, 200));
+
+    CViewerDlg dlg;
+    dlg.show();
+    QTest::mouseClick(Child<QCheckBox>(&dlg, "IDC_INFO"), Qt::LeftButton);
+    QTest::mouseClick(Child<QCheckBox>(&dlg, "IDC_TABS"), Qt::LeftButton);
+    const QRect main = dlg.geometry(), info = dlg.InfoDlg()->geometry(),
+                tabs = dlg.TablesDlg()->geometry();
+    for (const QRect& window : {main, info, tabs})
+        EXPECT_TRUE(area.contains(window));
+    EXPECT_GT(tabs.top(), main.bottom() + WindowPlacement::kTitleBar);
+    EXPECT_GT(info.left(), main.right());
+    EXPECT_FALSE(info.intersects(tabs));
 }
 
 } // namespace

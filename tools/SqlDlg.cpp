@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QTextDocument>
 
 // The statement text breaks its lines with CR LF, as a Windows edit control does: that is the
@@ -42,9 +43,32 @@ std::string FromEditor(const QPlainTextEdit& edit)
     return text.toStdString();
 }
 
+// Scripts written by Windows editors come in its code page: a file that is not valid UTF-8 is
+// read as Windows-1252, which is Latin-1 except for the 32 printable characters at 0x80..0x9F.
+QString FromWindows1252(const QByteArray& bytes)
+{
+    static const char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char ch : bytes) {
+        const auto byte = static_cast<unsigned char>(ch);
+        *out++ = (byte >= 0x80 && byte < 0xA0) ? QChar(high[byte - 0x80]) : QChar(byte);
+    }
+    return text;
+}
+
+QString DecodeScript(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    return utf8.hasError() ? FromWindows1252(bytes) : text;
+}
+
 // Every line of a script followed by one break. A line ends at LF or CR LF, and also at a lone
-// CR: a script saved on an old Mac would otherwise arrive as a single line. Bytes that are not
-// UTF-8 become replacement characters; the text after them is kept.
+// CR: a script saved on an old Mac would otherwise arrive as a single line.
 QString ScriptToEditor(const QByteArray& bytes)
 {
     QByteArray text;
@@ -61,7 +85,7 @@ QString ScriptToEditor(const QByteArray& bytes)
     }
     if (!text.isEmpty() && !text.endsWith('\n'))
         text += '\n';
-    return QString::fromUtf8(text);
+    return DecodeScript(text);
 }
 
 // Entries in the order of a sorted list box, which ignores letter case; equal texts keep the
@@ -83,6 +107,9 @@ CSqlDlg::CSqlDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::I
     setFixedSize(size());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+    // Modal to the window that opened it only: the parentless tool windows stay usable.
+    if (parent)
+        setWindowModality(Qt::WindowModal);
     m_ui->IDC_STATIC_1011->setPixmap(QPixmap(":/tavrin.png"));
     m_pHistoryCombo = m_ui->IDC_HISTORY;
 
@@ -143,6 +170,7 @@ void CSqlDlg::OnLoadScript()
 {
     QFileDialog chooser(this);
     chooser.setObjectName("IDD_SCRIPTFILE");
+    chooser.setWindowModality(Qt::WindowModal);
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setOption(QFileDialog::DontUseNativeDialog);
     chooser.setNameFilters(ScriptFilters());
@@ -162,10 +190,13 @@ void CSqlDlg::OnSaveScript()
 {
     QFileDialog chooser(this);
     chooser.setObjectName("IDD_SCRIPTFILE");
+    chooser.setWindowModality(Qt::WindowModal);
     chooser.setAcceptMode(QFileDialog::AcceptSave);
-    chooser.setOption(QFileDialog::DontConfirmOverwrite);
     chooser.setOption(QFileDialog::DontUseNativeDialog);
     chooser.setNameFilters(ScriptFilters());
+    // A name typed without extension would not show in the Load dialog's filter; and an existing
+    // script is replaced only when the user says so.
+    chooser.setDefaultSuffix("sql");
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
         return;
 

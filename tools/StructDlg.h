@@ -26,6 +26,9 @@ public:
     void InsertColumns(int count);
     void SetColumnText(int column, const std::string& text);
     void SetCellText(int column, const std::string& text);
+    // Widens the window, within the screen, until each column (the client width shared out
+    // evenly) shows its whole header and type name.
+    void FitColumns();
     void SetListPosition(CViewerDlg::ClientList::iterator pos) { m_posClient = pos; }
 
 protected:

@@ -53,6 +53,8 @@ void CTablesDlg::ReportSelectedStructures()
             if (window)
                 window->SetCellText(i - 1, Trimmed(typeName));
         }
+        if (window)
+            window->FitColumns();
         main.Output("");
     }
     main.ResetStatement();

@@ -1,3 +1,4 @@
+#include "app/ViewerApp.h"
 #include "tests/support/OdbcEnvironment.h"
 
 #include <QApplication>
@@ -16,8 +17,8 @@ int main(int argc, char** argv)
     setenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()).constData(), 1);
     setenv("HOME", QFile::encodeName(config.path()).constData(), 1);
     EnsureOdbcConfig();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("tavrin");
+    // The program's own application object: its name, its translations.
+    CViewerApp app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
