@@ -2,6 +2,7 @@
 
 #include "main/ViewerDlg.h"
 
+#include <QEventLoop>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -26,10 +27,12 @@ bool CViewerApp::InitInstance()
     CApplikation::InitInstance();
     CViewerDlg dlg;
     // QDialog::exec() would make the main dialog application-modal, and then no tool window
-    // would take a click or a key while the program runs. Its end is the program's end.
-    setQuitOnLastWindowClosed(false);
-    QObject::connect(&dlg, &QDialog::finished, this, &QCoreApplication::quit);
+    // would take a click or a key while the program runs. Its end is the program's end; a plain
+    // loop, since quitting the application would first ask every window to close, and the tool
+    // windows refuse.
+    QEventLoop loop;
+    QObject::connect(&dlg, &QDialog::finished, &loop, &QEventLoop::quit);
     dlg.show();
-    exec();
+    loop.exec();
     return false;
 }

@@ -476,6 +476,7 @@ TEST_F(ViewerDlgSettingsTest, LogFileButtonShortensChosenPathsOnly)
     EXPECT_EQ(button->text(), "/tmp/abc.log");
     choose("/tmp/abcd.log", true);                            // 13 characters
     EXPECT_EQ(button->text().toStdString(), "/tmp/abcd...."); // ten characters and "..."
+    EXPECT_EQ(button->toolTip(), "/tmp/abcd.log");
 
     QTest::mouseClick(Child<QCheckBox>(&dlg, "IDC_LOG"), Qt::LeftButton);
     EXPECT_FALSE(button->isEnabled());

@@ -1,0 +1,359 @@
+#!/usr/bin/env python3
+"""Journeys through the real program, started the way a user starts it.
+
+usage: journey.py PROGRAM MAIN_FORM JOURNEY
+
+Each journey gets its own virtual X server with openbox, a scratch home with its own ODBC
+configuration, SQLite database and settings file, and drives the program with real input events
+(xdotool). What it checks, it reads where a user would see it: the log file, the settings file,
+the windows on the screen, the clipboard, the text on a button. A failing journey leaves a
+screenshot and the program's output in $TAVRIN_JOURNEY_OUT and prints where.
+"""
+
+import os
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+import xml.etree.ElementTree as ET
+
+SCREEN_W, SCREEN_H = 1280, 800
+# openbox's default theme: a title bar of 20 pixels above the client, a border of one pixel.
+TITLE, BORDER = 20, 1
+# Rows of the Tabellen list in its window's client area, with DejaVu Sans at 96 dpi.
+ROW_TOP, ROW_H = 26, 14
+TABLES = ["alpha", "beta", "gamma", "delta"]
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+
+
+def controls(form):
+    """The centre of every control of the main form, relative to the window's client area."""
+    centres = {}
+
+    def walk(node, dx, dy):
+        for widget in node.findall("widget"):
+            rect = widget.find("property[@name='geometry']/rect")
+            x, y, w, h = (int(rect.find(k).text) for k in ("x", "y", "width", "height"))
+            centres[widget.get("name")] = (dx + x + w // 2, dy + y + h // 2)
+            walk(widget, dx + x, dy + y)
+
+    walk(ET.parse(form).getroot().find("widget"), 0, 0)
+    return centres
+
+
+class Desktop:
+    def __init__(self, program, form, name):
+        self.program, self.name, self.controls = program, name, controls(form)
+        self.work = tempfile.mkdtemp(prefix="tavrin-journey-")
+        self.log = os.path.join(self.work, "journey.log")
+        self.settings = os.path.join(self.work, ".config", "Brenkow", "Tavrin.conf")
+        self.processes, self.app = [], None
+        os.makedirs(os.path.dirname(self.settings))
+        os.makedirs(os.path.join(self.work, "runtime"), mode=0o700)
+        self.env = {k: v for k, v in os.environ.items()
+                    if not k.startswith(("QT_", "XDG_", "WAYLAND", "DISPLAY", "XAUTH", "ODBC"))}
+        self.env.update(HOME=self.work, XDG_CONFIG_HOME=os.path.join(self.work, ".config"),
+                        XDG_RUNTIME_DIR=os.path.join(self.work, "runtime"), ODBCSYSINI=self.work,
+                        ODBCINI=os.path.join(self.work, "odbc.ini"), QT_QPA_PLATFORM="xcb")
+        self.write("odbcinst.ini", "[SQLite3]\nDriver=libsqlite3odbc.so\n")
+        self.write("odbc.ini", f"[Journey]\nDriver=SQLite3\nDatabase={self.work}/journey.db\n")
+        with sqlite3.connect(os.path.join(self.work, "journey.db")) as db:
+            db.executescript("""
+                CREATE TABLE alpha (id INTEGER, name VARCHAR(20));
+                INSERT INTO alpha VALUES (1, 'eins'), (2, 'Köln');
+                CREATE TABLE beta (x VARCHAR(10));
+                INSERT INTO beta VALUES ('it''s');
+                CREATE TABLE gamma (g INTEGER, h DOUBLE);
+                INSERT INTO gamma VALUES (7, 2.5);
+                CREATE TABLE delta (d INTEGER);
+                CREATE VIEW all_tables AS SELECT 'main' AS owner;""")
+        self.start_x()
+
+    def write(self, name, text):
+        with open(os.path.join(self.work, name), "w", encoding="utf-8") as f:
+            f.write(text)
+
+    def spawn(self, command, output):
+        process = subprocess.Popen(command, env=self.env, cwd=self.work, stdin=subprocess.DEVNULL,
+                                   stdout=open(os.path.join(self.work, output), "wb"),
+                                   stderr=subprocess.STDOUT, pass_fds=())
+        self.processes.append(process)
+        return process
+
+    def start_x(self):
+        read, write = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
+                                 f"{SCREEN_W}x{SCREEN_H}x24", "-dpi", "96", "-nolisten", "tcp",
+                                 "-noreset"], pass_fds=(write,), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        self.processes.append(xvfb)
+        os.close(write)
+        with os.fdopen(read) as f:
+            display = f.readline().strip()
+        check(display, "Xvfb did not start")
+        self.env["DISPLAY"] = ":" + display
+        self.spawn(["openbox", "--sm-disable"], "openbox.out")
+        # A window mapped while openbox is still starting stays invisible.
+        self.wait("openbox", lambda: self.run("xdotool", "get_num_desktops", check=False))
+
+    def run(self, *command, check=True, timeout=30):
+        try:
+            result = subprocess.run(command, env=self.env, capture_output=True, text=True,
+                                    timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"{' '.join(command)} did not end within {timeout} s")
+        if check and result.returncode != 0:
+            raise Failure(f"{' '.join(command)}: {result.stderr.strip()}")
+        return result.stdout if result.returncode == 0 else ""
+
+    def wait(self, what, test, limit=30):
+        end = time.monotonic() + limit
+        while True:
+            value = test()
+            if value:
+                return value
+            if self.app and self.app.poll() is not None and what != "the program's end":
+                raise Failure(f"the program ended while waiting for {what}")
+            check(time.monotonic() < end, f"no {what} after {limit} s")
+            time.sleep(0.1)
+
+    def store(self, **values):
+        lines = ["[General]"] + [f"{k}={v}" for k, v in values.items()]
+        with open(self.settings, "w", encoding="utf-8") as f:
+            f.write("\n".join(lines) + "\n")
+
+    def stored(self):
+        with open(self.settings, encoding="utf-8") as f:
+            return dict(line.strip().split("=", 1) for line in f if "=" in line)
+
+    def start(self):
+        self.app = self.spawn([self.program], "tavrin.out")
+        return self.window("Tablinse")
+
+    def windows(self, title):
+        """The visible windows with exactly this title (xdotool ignores case)."""
+        found = self.run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$",
+                         check=False).split()
+        return [w for w in found if self.run("xdotool", "getwindowname", w).strip() == title]
+
+    def window(self, title):
+        return self.wait(f"window {title}", lambda: self.windows(title))[0]
+
+    def gone(self, title):
+        self.wait(f"{title} hidden", lambda: not self.windows(title))
+
+    def geometry(self, window):
+        """The client area on the screen as x, y, width, height."""
+        info = dict(line.strip().split(":", 1) for line in self.run("xwininfo", "-id", window)
+                    .splitlines() if ":" in line)
+        return tuple(int(info[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y",
+                                            "Width", "Height"))
+
+    def frame(self, window):
+        x, y, w, h = self.geometry(window)
+        return (x - BORDER, y - TITLE - BORDER, w + 2 * BORDER, h + TITLE + 2 * BORDER)
+
+    def on_screen(self, window):
+        x, y, w, h = self.frame(window)
+        return x >= 0 and y >= 0 and x + w <= SCREEN_W and y + h <= SCREEN_H
+
+    def activate(self, window):
+        # A window blocked by a modal dialog never becomes active; the next step then fails.
+        try:
+            self.run("xdotool", "windowactivate", "--sync", window, check=False, timeout=5)
+        except Failure:
+            pass
+
+    def click(self, window, x, y, modifier=None):
+        self.activate(window)
+        press = ["keydown", modifier] if modifier else []
+        release = ["keyup", modifier] if modifier else []
+        self.run("xdotool", *press, "mousemove", "--sync", "--window", window, str(x), str(y),
+                 "click", "1", *release)
+
+    def press(self, main, control):
+        self.click(main, *self.controls[control])
+
+    def click_row(self, tables, row, modifier=None):
+        self.click(tables, 40, ROW_TOP + ROW_H * row, modifier)
+
+    def keys(self, window, *keys):
+        self.activate(window)
+        self.run("xdotool", "key", "--delay", "50", *keys)
+
+    def close_box(self, window):
+        x, y, w, _ = self.geometry(window)
+        self.run("xdotool", "mousemove", "--sync", str(x + w - 10), str(y - TITLE // 2), "click",
+                 "1")
+
+    def log_lines(self):
+        """The lines of the log file without their time stamps."""
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, encoding="utf-8", errors="replace", newline="") as f:
+            return [line[26:].rstrip("\r") for line in f.read().split("\n")
+                    if line.startswith("<") and line[24:26] == ": "]
+
+    def logged(self, text):
+        return self.wait(f'"{text}" in the log', lambda: text in self.log_lines())
+
+    def button_text(self, main, control):
+        """What a button of the main window reads, as a user sees it."""
+        x, y, _, _ = self.geometry(main)
+        cx, cy = self.controls[control]
+        shot = os.path.join(self.work, "button.png")
+        self.run("import", "-window", "root", "-crop", f"100x24+{x + cx - 50}+{y + cy - 12}",
+                 "+repage", "-resize", "400%", shot)
+        return self.run("tesseract", shot, "-", "--psm", "7", check=False).strip()
+
+    def connect_and_select(self, main):
+        self.click(main, *self.controls["IDC_PASSWORD"])
+        self.keys(main, "x", "Return")
+        self.logged("Connect ok.")
+        self.press(main, "IDC_SELECT")
+        self.logged("# (4) Usertables #")
+
+    def keep_evidence(self):
+        out = os.environ.get("TAVRIN_JOURNEY_OUT", self.work)
+        os.makedirs(out, exist_ok=True)
+        shot = os.path.join(out, f"{self.name}.png")
+        self.run("import", "-window", "root", shot, check=False)
+        for name in ("tavrin.out", "journey.log"):
+            if os.path.exists(os.path.join(self.work, name)):
+                shutil.copy(os.path.join(self.work, name), os.path.join(out, f"{self.name}.{name}"))
+        print(f"screenshot and program output: {shot}, {out}/{self.name}.tavrin.out")
+        with open(os.path.join(self.work, "tavrin.out"), errors="replace") as f:
+            print(f.read())
+
+    def close(self):
+        for process in reversed(self.processes):
+            process.kill()
+            process.wait()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+
+def logged_on(d, **more):
+    d.store(Logging=d.log, Logset=1, Info=1, Tabs=1, ODBC="Journey",
+            MainWP='"0,1,-1,-1,-1,-1,20,50,560,236,"', InfoWP='"0,1,-1,-1,-1,-1,600,50,1200,500,"',
+            TabsWP='"0,1,-1,-1,-1,-1,20,300,560,600,"', **more)
+    main = d.start()
+    d.connect_and_select(main)
+    return main, d.window("Tabellen")
+
+
+def export(d):
+    """Enter in PWD logs on; a click and a Ctrl+click in Tabellen choose two tables to export."""
+    main, tables = logged_on(d)
+    d.click_row(tables, 0)
+    d.click_row(tables, 2, "ctrl")
+    d.press(main, "IDC_EXPORT")
+    d.logged("Insert Into gamma Values (7,2.5)")
+    lines = d.log_lines()
+    check(lines[lines.index("# (4) Usertables #") + 1:] == [
+        "", "Tabellen-Export von (alpha)", "Insert Into alpha Values (1,'eins')",
+        "Insert Into alpha Values (2,'Köln')", "Tabellen-Export von (gamma)",
+        "Insert Into gamma Values (7,2.5)"], f"export lines: {lines}")
+
+
+def struktur(d):
+    """A Shift+click range gives one Struktur-Info window per table, counted on the Clients
+    button; the close box of one lowers the count."""
+    main, tables = logged_on(d)
+    d.click_row(tables, 1)
+    d.click_row(tables, 3, "shift")
+    d.press(main, "IDC_STRUCT")
+    windows = [d.window(name) for name in TABLES[1:]]
+    corners = {d.geometry(w)[:2] for w in windows}
+    check(len(corners) == 3, f"Struktur-Info windows on top of each other: {corners}")
+    check(all(d.on_screen(w) for w in windows), "a Struktur-Info window leaves the screen")
+    check(d.wait("<3> Clients", lambda: d.button_text(main, "IDC_CLIENTS") == "<3> Clients"), "")
+    d.close_box(windows[1])
+    d.gone("gamma")
+    check(d.windows("beta") and d.windows("delta"), "the wrong window closed")
+    d.wait("<2> Clients", lambda: d.button_text(main, "IDC_CLIENTS") == "<2> Clients")
+
+
+def toolwindows(d):
+    """The close box of Information and Escape in Tabellen untick their switches; the file
+    dialog speaks German."""
+    d.store(Logging=d.log, Logset=1, Info=1, Tabs=1, MainWP='"0,1,-1,-1,-1,-1,20,50,560,236,"')
+    main = d.start()
+    d.close_box(d.window("Information"))
+    d.gone("Information")
+    d.keys(d.window("Tabellen"), "Escape")
+    d.gone("Tabellen")
+    d.press(main, "IDC_INFO")
+    d.window("Information")
+    d.press(main, "IDC_LOGFILE")
+    d.keys(d.window("Speichern unter"), "Escape")
+    d.gone("Speichern unter")
+    d.press(main, "IDC_QUIT")
+    d.wait("the program's end", lambda: d.app.poll() is not None)
+    stored = d.stored()
+    check((stored["Info"], stored["Tabs"]) == ("1", "0"), f"stored switches: {stored}")
+
+
+def copy(d):
+    """Ctrl+A and Ctrl+C in Information put the whole transcript on the clipboard."""
+    logged_on(d)
+    info = d.window("Information")
+    d.click(info, 100, 100)
+    d.keys(info, "ctrl+a", "ctrl+c")
+    transcript = d.log_lines()
+    clipboard = lambda: d.run("xclip", "-o", "-selection", "clipboard", check=False)
+    d.wait("the transcript on the clipboard", lambda: clipboard().splitlines() == transcript)
+
+
+def firststart(d):
+    """Without settings, the tool windows switched on open beside the main window."""
+    main = d.start()
+    d.keys(main, "alt+i", "alt+t")
+    rects = {t: d.frame(d.window(t)) for t in ("Tablinse", "Information", "Tabellen")}
+    m, i, t = rects["Tablinse"], rects["Information"], rects["Tabellen"]
+    check(t[1] >= m[1] + m[3] and i[0] >= m[0] + m[2], f"not beside the main window: {rects}")
+    check(t[0] + t[2] <= i[0] or t[1] + t[3] <= i[1], f"Tabellen under Information: {rects}")
+    check(all(d.on_screen(d.window(title)) for title in rects), f"off the screen: {rects}")
+
+
+def absurd(d):
+    """Absurd stored placements: every window fits the screen, title bar in reach."""
+    d.store(Info=1, Tabs=1, MainWP='"0,1,-1,-1,-1,-1,0,0,99999,99999,"',
+            InfoWP='"0,1,-1,-1,-1,-1,-5000,-4000,-4500,-3800,"',
+            TabsWP='"0,1,-1,-1,-1,-1,70000,90000,2147483647,2147483647,"')
+    d.start()
+    for title in ("Tablinse", "Information", "Tabellen"):
+        d.wait(f"{title} on the screen", lambda: d.on_screen(d.window(title)))
+
+
+JOURNEYS = {f.__name__: f for f in (export, struktur, toolwindows, copy, firststart, absurd)}
+
+
+def main():
+    program, form, name = sys.argv[1:4]
+    desktop = Desktop(program, form, name)
+    try:
+        JOURNEYS[name](desktop)
+        print(f"journey {name}: passed")
+        if os.environ.get("TAVRIN_JOURNEY_KEEP"):
+            desktop.keep_evidence()
+        return 0
+    except Failure as failure:
+        print(f"journey {name}: {failure}")
+        desktop.keep_evidence()
+        return 1
+    finally:
+        desktop.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
