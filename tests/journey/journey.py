@@ -174,8 +174,9 @@ class Desktop:
         except Failure:
             pass
 
-    def click(self, window, x, y, modifier=None):
-        self.activate(window)
+    def click(self, window, x, y, modifier=None, activate=True):
+        if activate:
+            self.activate(window)
         press = ["keydown", modifier] if modifier else []
         release = ["keyup", modifier] if modifier else []
         self.run("xdotool", *press, "mousemove", "--sync", "--window", window, str(x), str(y),
@@ -304,14 +305,23 @@ def toolwindows(d):
 
 
 def copy(d):
-    """Ctrl+A and Ctrl+C in Information put the whole transcript on the clipboard."""
-    logged_on(d)
+    """Ctrl+A and Ctrl+C in Information put the whole transcript on the clipboard. The SQL
+    dialog blocks the main window only."""
+    main, tables = logged_on(d)
     info = d.window("Information")
     d.click(info, 100, 100)
     d.keys(info, "ctrl+a", "ctrl+c")
     transcript = d.log_lines()
     clipboard = lambda: d.run("xclip", "-o", "-selection", "clipboard", check=False)
     d.wait("the transcript on the clipboard", lambda: clipboard().splitlines() == transcript)
+    d.keys(main, "alt+q")
+    sql = d.window("SQL-Abfrage")
+    d.click(main, *d.controls["IDC_QUIT"], activate=False)
+    d.keys(tables, "Escape")
+    d.gone("Tabellen")
+    check(d.app.poll() is None and d.windows("SQL-Abfrage"), "Beenden reached behind the dialog")
+    d.keys(sql, "Escape")
+    d.gone("SQL-Abfrage")
 
 
 def firststart(d):
