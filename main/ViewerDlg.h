@@ -46,7 +46,8 @@ public:
     std::string GetColumnText(int column);
     std::string& GetErrorText(std::string& text);
     void ResetStatement();
-    bool GetUserTables(std::vector<std::string>& names);
+    bool GetUserTables(std::vector<std::string>& names,
+                       std::vector<std::string>* schemas = nullptr);
 
     // Column services for the generators and the SQL command.
     int GetColumnCount();
@@ -55,8 +56,11 @@ public:
     static bool GetSqlTypeName(int code, std::string& name);
     // The current row's value with its NULL flag and, for long binary data, all its bytes.
     const CColumnValue& GetColumnValue(int column);
-    // A table name as a statement must spell it: plain identifiers stay, others are quoted.
+    // A table name as a statement must spell it: plain identifiers stay, others and reserved
+    // words are quoted.
     std::string QuoteTableName(const std::string& name);
+    // The same, qualified with the table's schema where the data source has schemas.
+    std::string QualifiedTableName(const std::string& schema, const std::string& name);
 
     // The SQL command's statement and the history of this run.
     void SetSqlText(const std::string& text);

@@ -56,7 +56,8 @@ bool CViewerDlg::GetSqlTypeName(int code, std::string& name)
 
 std::string CViewerDlg::QuoteTableName(const std::string& name)
 {
-    bool plain = IsPlainIdentifier(name);
+    // A reserved word names something else unquoted: "user" on PostgreSQL is the login name.
+    bool plain = IsPlainIdentifier(name) && !m_odbc.IsKeyword(name);
     // A name that the data source would fold to another case is not plain for it.
     if (plain) {
         int identifierCase = m_odbc.GetIdentifierCase();
@@ -67,6 +68,12 @@ std::string CViewerDlg::QuoteTableName(const std::string& name)
         }
     }
     return plain ? name : QuoteIdentifier(name, m_odbc.GetIdentifierQuote());
+}
+
+std::string CViewerDlg::QualifiedTableName(const std::string& schema, const std::string& name)
+{
+    return schema.empty() ? QuoteTableName(name)
+                          : QuoteTableName(schema) + "." + QuoteTableName(name);
 }
 
 void CViewerDlg::OnStruct()

@@ -46,12 +46,16 @@ void CViewerDlg::ResetStatement()
     m_odbc.ResetStatement();
 }
 
-bool CViewerDlg::GetUserTables(std::vector<std::string>& names)
+bool CViewerDlg::GetUserTables(std::vector<std::string>& names, std::vector<std::string>* schemas)
 {
-    std::list<std::string> list;
-    bool ok = m_odbc.GetTableNames(list);
-    if (ok)
+    std::list<std::string> list, schemaList;
+    bool ok = m_odbc.GetTableNames(list, &schemaList);
+    if (ok) {
         names.assign(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
+        if (schemas)
+            schemas->assign(std::make_move_iterator(schemaList.begin()),
+                            std::make_move_iterator(schemaList.end()));
+    }
     return ok;
 }
 
@@ -124,10 +128,10 @@ void CViewerDlg::OnSelect()
     Output(m_strMessage);
     Output("");
 
-    std::vector<std::string> names;
-    if (GetUserTables(names)) {
+    std::vector<std::string> names, schemas;
+    if (GetUserTables(names, &schemas)) {
         if (m_pTablesDlg)
-            m_pTablesDlg->FillTables(names);
+            m_pTablesDlg->FillTables(names, schemas);
         for (const std::string& name : names)
             Output(name);
         m_strMessage = "# (" + std::to_string(names.size()) + ") Usertables #";

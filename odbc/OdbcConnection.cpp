@@ -3,6 +3,8 @@
 #include "odbc/ValueText.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -39,6 +41,52 @@ bool WasTruncated(SQLHSTMT hstmt)
     SQLRETURN r =
         SQLGetDiagRec(SQL_HANDLE_STMT, hstmt, 1, state, &native, message, sizeof message, &length);
     return Succeeded(r) && std::memcmp(state, "01004", 5) == 0;
+}
+
+bool IsBinarySqlType(int sqlType)
+{
+    return sqlType == SQL_BINARY || sqlType == SQL_VARBINARY || sqlType == SQL_LONGVARBINARY;
+}
+
+// Whole decimal integers within 64 bits, as drivers write them: the text is kept as it is.
+bool IsInteger(const std::string& text)
+{
+    const std::size_t digits = text.size() - (!text.empty() && text[0] == '-' ? 1 : 0);
+    if (digits == 0 || digits > 19 ||
+        text.find_first_not_of("0123456789", text.size() - digits) != std::string::npos)
+        return false;
+    errno = 0;
+    std::strtoll(text.c_str(), nullptr, 10);
+    return errno != ERANGE;
+}
+
+// A floating-point number written out whole, infinities and NaN included; not blanks, hex
+// notation or anything strtod would take only in part.
+bool ParseDouble(const std::string& text, double& number)
+{
+    if (text.empty() || std::strchr("0123456789+-.iInN", text[0]) == nullptr ||
+        text.find_first_of("xX") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    number = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size();
+}
+
+// The names ODBC reserves, or a data source lists as its own, separated by commas.
+void AddKeywords(std::unordered_set<std::string>& keywords, const char* list)
+{
+    std::string word;
+    for (const char* p = list;; ++p) {
+        if (*p == ',' || *p == '\0') {
+            if (!word.empty())
+                keywords.insert(word);
+            word.clear();
+            if (*p == '\0')
+                return;
+        } else if (*p != ' ') {
+            word += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+        }
+    }
 }
 
 } // namespace
@@ -109,6 +157,7 @@ void COdbcConnection::Disconnect()
     m_bIdentifierInfo = false;
     ClearValues();
     m_kinds.clear();
+    m_sqlTypes.clear();
     if (m_hstmt != SQL_NULL_HSTMT) {
         SQLFreeStmt(m_hstmt, SQL_DROP);
         m_hstmt = SQL_NULL_HSTMT;
@@ -171,6 +220,7 @@ void COdbcConnection::ResetStatement()
     m_hstmt = SQL_NULL_HSTMT;
     ClearValues();
     m_kinds.clear();
+    m_sqlTypes.clear();
     SQLAllocStmt(m_hdbc, &m_hstmt);
 }
 
@@ -179,7 +229,14 @@ int COdbcConnection::GetColumnCount()
     char buffer[256];
     SQLSMALLINT length = 0;
     SQLLEN count = 0;
-    SQLColAttributes(m_hstmt, 0, SQL_COLUMN_COUNT, buffer, sizeof buffer, &length, &count);
+    SQLRETURN r =
+        SQLColAttributes(m_hstmt, 0, SQL_COLUMN_COUNT, buffer, sizeof buffer, &length, &count);
+    // Some drivers (MariaDB's) answer this ODBC 2 question with success and a count of 0.
+    if (!Succeeded(r) || count == 0) {
+        SQLSMALLINT columns = 0;
+        if (Succeeded(SQLNumResultCols(m_hstmt, &columns)))
+            count = columns;
+    }
     return static_cast<int>(count);
 }
 
@@ -187,9 +244,12 @@ void COdbcConnection::RememberKind(int column, SQLSMALLINT sqlType)
 {
     if (column < 1)
         return;
-    if (m_kinds.size() <= static_cast<std::size_t>(column))
+    if (m_kinds.size() <= static_cast<std::size_t>(column)) {
         m_kinds.resize(column + 1, 0);
+        m_sqlTypes.resize(column + 1, 0);
+    }
     m_kinds[column] = static_cast<signed char>(KindOfSqlType(sqlType));
+    m_sqlTypes[column] = sqlType;
 }
 
 std::string COdbcConnection::GetColumnName(int column)
@@ -245,8 +305,11 @@ const CColumnValue& COdbcConnection::GetColumnValue(int column)
     if (index >= 0)
         return m_values[index];
     int kind = GetColumnType(column);
+    int sqlType = static_cast<std::size_t>(column) < m_sqlTypes.size() && column > 0
+                      ? m_sqlTypes[column]
+                      : SQL_UNKNOWN_TYPE;
     CColumnValue& value = AddValue(column);
-    ReadValue(value, kind);
+    ReadValue(value, kind, sqlType);
     return value;
 }
 
@@ -288,53 +351,44 @@ SQLRETURN COdbcConnection::ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cTy
     }
 }
 
-void COdbcConnection::ReadValue(CColumnValue& value, int kind)
+void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
 {
     std::string& text = value.m_strText;
+    bool isNull = false;
     SQLRETURN r;
-    SQLLEN indicator = 0;
-    switch (kind) {
-    case KindLong:
-    case KindShort: {
-        SQLINTEGER number = 0;
-        r = SQLGetData(m_hstmt, value.m_nColumn, SQL_C_SLONG, &number, 0, &indicator);
-        if (Succeeded(r) && indicator != SQL_NULL_DATA)
-            AppendInteger(text, number);
-        value.m_bNull = Succeeded(r) && indicator == SQL_NULL_DATA;
-        break;
-    }
-    case KindFloat:
-    case KindDouble: {
-        double number = 0;
-        r = SQLGetData(m_hstmt, value.m_nColumn, SQL_C_DOUBLE, &number, 0, &indicator);
-        if (Succeeded(r) && indicator != SQL_NULL_DATA)
-            AppendDouble(text, number);
-        value.m_bNull = Succeeded(r) && indicator == SQL_NULL_DATA;
-        break;
-    }
-    case KindDefault: {
-        bool isNull = false;
-        r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_DEFAULT, value.m_strRaw, isNull);
-        value.m_bNull = isNull;
+    if (kind == KindDefault || (m_bExactValues && IsBinarySqlType(sqlType))) {
+        r = ReadWhole(m_hstmt, value.m_nColumn, kind == KindDefault ? SQL_C_DEFAULT : SQL_C_BINARY,
+                      value.m_strRaw, isNull);
+        value.m_bBinary = true;
         text.assign(value.m_strRaw.c_str());
-        break;
-    }
-    default: {
-        bool isNull = false;
+    } else {
+        // Numbers too are read as the driver's text: it holds every digit of a 64-bit integer,
+        // and it shows a value that is no number at all, which SQLite keeps in any column and
+        // a numeric read would turn into 0, NULL or a cut number.
         r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_CHAR, text, isNull);
-        value.m_bNull = isNull;
         // Text ends at the first zero byte, as a C string would.
         std::size_t zero = text.find('\0');
         if (zero != std::string::npos)
             text.resize(zero);
-        break;
+        double number = 0;
+        if (Succeeded(r) && !isNull) {
+            if (kind == KindLong || kind == KindShort) {
+                value.m_bText = !IsInteger(text);
+            } else if (kind == KindFloat || kind == KindDouble) {
+                value.m_bText = !ParseDouble(text, number);
+                if (!value.m_bText) {
+                    text.clear();
+                    AppendDouble(text, number);
+                }
+            }
+        }
     }
-    }
+    value.m_bNull = Succeeded(r) && isNull;
     if (!Succeeded(r) && !m_bQuiet)
         ReportError();
     if (value.m_bNull)
         text.assign("NULL");
-    else
+    else if (!m_bExactValues || sqlType == SQL_CHAR || sqlType == SQL_WCHAR)
         TrimRight(text);
 }
 
@@ -358,12 +412,14 @@ CColumnValue& COdbcConnection::AddValue(int column)
     CColumnValue& value = m_values[m_nValues++];
     value.m_nColumn = column;
     value.m_bNull = false;
+    value.m_bBinary = false;
+    value.m_bText = false;
     value.m_strText.clear();
     value.m_strRaw.clear();
     return value;
 }
 
-bool COdbcConnection::GetTableNames(std::list<std::string>& names)
+bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std::string>* schemas)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     if (SQLAllocHandle(SQL_HANDLE_STMT, m_hdbc, &hstmt) != SQL_SUCCESS)
@@ -376,14 +432,18 @@ bool COdbcConnection::GetTableNames(std::list<std::string>& names)
             if (!Succeeded(r))
                 break;
             // Read whole rather than into a fixed buffer: a cut name would name no table.
-            std::string name;
+            std::string schema, name;
             bool isNull = false;
-            SQLRETURN g = ReadWhole(hstmt, 3, SQL_C_CHAR, name, isNull);
+            SQLRETURN g = ReadWhole(hstmt, 2, SQL_C_CHAR, schema, isNull);
+            if (Succeeded(g))
+                g = ReadWhole(hstmt, 3, SQL_C_CHAR, name, isNull);
             if (!Succeeded(g)) {
                 r = g;
                 break;
             }
             names.push_back(std::move(name));
+            if (schemas)
+                schemas->push_back(std::move(schema));
         }
     }
     SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
@@ -404,6 +464,21 @@ void COdbcConnection::ReadIdentifierInfo()
     // A blank means the data source has no way to quote.
     if (m_strIdentifierQuote == " ")
         m_strIdentifierQuote.clear();
+    m_keywords.clear();
+    AddKeywords(m_keywords, SQL_ODBC_KEYWORDS);
+    // The driver's own list can be long; ask for its length first.
+    SQLSMALLINT needed = 0;
+    char probe[1];
+    if (Succeeded(SQLGetInfo(m_hdbc, SQL_KEYWORDS, probe, sizeof probe, &needed)) && needed > 0) {
+        std::string list(static_cast<std::size_t>(needed) + 1, '\0');
+        if (Succeeded(SQLGetInfo(m_hdbc, SQL_KEYWORDS, list.data(),
+                                 static_cast<SQLSMALLINT>(list.size()), &needed)))
+            AddKeywords(m_keywords, list.c_str());
+    }
+    char dbms[128] = {0};
+    m_strDbmsName.clear();
+    if (Succeeded(SQLGetInfo(m_hdbc, SQL_DBMS_NAME, dbms, sizeof dbms, &length)))
+        m_strDbmsName = dbms;
     SQLUSMALLINT identifierCase = 0;
     if (Succeeded(SQLGetInfo(m_hdbc, SQL_IDENTIFIER_CASE, &identifierCase, sizeof identifierCase,
                              nullptr)))
@@ -420,4 +495,19 @@ int COdbcConnection::GetIdentifierCase()
 {
     ReadIdentifierInfo();
     return m_nIdentifierCase;
+}
+
+bool COdbcConnection::IsKeyword(const std::string& name)
+{
+    ReadIdentifierInfo();
+    std::string upper = name;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return m_keywords.count(upper) != 0;
+}
+
+const std::string& COdbcConnection::GetDbmsName()
+{
+    ReadIdentifierInfo();
+    return m_strDbmsName;
 }

@@ -7,6 +7,7 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // The program's only owner of ODBC handles: one environment, one connection and one statement,
@@ -30,6 +31,10 @@ public:
     void Disconnect();
     bool HasStatement() const { return m_hstmt != SQL_NULL_HSTMT; }
 
+    // For a script every value must come back exactly: binary columns as their bytes,
+    // variable-length text with its trailing blanks. Shown values keep the trimmed text.
+    void SetExactValues(bool exact) { m_bExactValues = exact; }
+
     void GetErrorText(std::string& text);
     int ExecDirect(const char* statement);
     void ResetStatement();
@@ -43,12 +48,17 @@ public:
     // reference stays valid until the next call on this object.
     const CColumnValue& GetColumnValue(int column);
 
-    bool GetTableNames(std::list<std::string>& names);
+    // The tables of type TABLE; with schemas, each table's schema too ("" where there is none).
+    bool GetTableNames(std::list<std::string>& names, std::list<std::string>* schemas = nullptr);
 
     // How the data source quotes an identifier ("\"" for most), empty when it cannot, and how it
     // stores unquoted ones (SQL_IC_UPPER, SQL_IC_LOWER, ...); asked once per session.
     const std::string& GetIdentifierQuote();
     int GetIdentifierCase();
+    // Whether a name is a reserved word of ODBC or of the data source (letter case ignored).
+    bool IsKeyword(const std::string& name);
+    // The product name of the data source ("PostgreSQL", "SQLite", "MariaDB", ...).
+    const std::string& GetDbmsName();
 
     // Column kind codes: the C type in which a column is read.
     enum Kind
@@ -67,7 +77,7 @@ private:
     void ClearValues();
     int FindValue(int column) const;
     CColumnValue& AddValue(int column);
-    void ReadValue(CColumnValue& value, int kind);
+    void ReadValue(CColumnValue& value, int kind, int sqlType);
     SQLRETURN ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType, std::string& out,
                         bool& isNull);
     void RememberKind(int column, SQLSMALLINT sqlType);
@@ -81,12 +91,16 @@ private:
     // so that reading a row allocates nothing once the first rows have been read.
     std::vector<CColumnValue> m_values;
     std::size_t m_nValues = 0;
-    // Kind code per column of the current result set, 0 while not yet described.
+    // Kind code and SQL type per column of the current result set, 0 while not yet described.
     std::vector<signed char> m_kinds;
+    std::vector<short> m_sqlTypes;
+    bool m_bExactValues = false;
     bool m_bQuiet = false;
     QuestionHandler m_question;
     bool m_bIdentifierInfo = false;
     std::string m_strIdentifierQuote;
     int m_nIdentifierCase = 0;
+    std::unordered_set<std::string> m_keywords;
+    std::string m_strDbmsName;
     void ReadIdentifierInfo();
 };

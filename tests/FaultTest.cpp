@@ -216,11 +216,12 @@ TEST_F(ServerFaultTest, ServerDiesDuringExport)
     std::string log = ReadFile(m_dir.filePath("fault.BAK").toStdString()) + ReadFile(m_log);
     long expected = 1;
     for (const std::string& line : SplitLines(log)) {
-        std::size_t at = line.find("Insert Into big Values (");
+        const std::string prefix = "Insert Into \"public\".big Values (";
+        std::size_t at = line.find(prefix);
         if (at == std::string::npos)
             continue;
         EXPECT_EQ(
-            line.substr(at), "Insert Into big Values (" + std::to_string(expected) + ",'" +
+            line.substr(at), prefix + std::to_string(expected) + ",'" +
                                  [] {
                                      std::string s;
                                      for (int i = 0; i < 20; ++i)

@@ -40,12 +40,24 @@ void AppendNumber(std::string& out, const std::string& text)
 
 } // namespace
 
-void AppendExportValue(std::string& out, int kind, const CColumnValue& value)
+void AppendExportValue(std::string& out, int kind, const CColumnValue& value, BinaryLiteral binary)
 {
     if (value.m_bNull) {
         out += "NULL";
         return;
     }
+    if (value.m_bBinary || kind == COdbcConnection::KindDefault) {
+        static const char hex[] = "0123456789ABCDEF";
+        out += binary == BinaryLiteral::Bytea ? "'\\x" : "X'";
+        for (unsigned char c : value.m_strRaw) {
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+        out += '\'';
+        return;
+    }
+    if (value.m_bText)
+        kind = COdbcConnection::KindChar;
     switch (kind) {
     case COdbcConnection::KindLong:
     case COdbcConnection::KindShort:
@@ -54,16 +66,6 @@ void AppendExportValue(std::string& out, int kind, const CColumnValue& value)
         // A failed read leaves no text; an empty place fails loudly instead of storing a guess.
         AppendNumber(out, value.m_strText);
         break;
-    case COdbcConnection::KindDefault: {
-        static const char hex[] = "0123456789ABCDEF";
-        out += "X'";
-        for (unsigned char c : value.m_strRaw) {
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-        out += '\'';
-        break;
-    }
     default:
         AppendQuoted(out, value.m_strText);
         break;

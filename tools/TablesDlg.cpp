@@ -7,6 +7,12 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
+namespace {
+
+constexpr int kSchemaRole = Qt::UserRole + 1;
+
+} // namespace
+
 CTablesDlg::CTablesDlg(QWidget* parent) : CToolDlg(parent), m_ui(std::make_unique<Ui::IDD_TABLES>())
 {
     m_ui->setupUi(this);
@@ -25,14 +31,17 @@ CTablesDlg::CTablesDlg(QWidget* parent) : CToolDlg(parent), m_ui(std::make_uniqu
 
 CTablesDlg::~CTablesDlg() = default;
 
-bool CTablesDlg::FillTables(const std::vector<std::string>& names)
+bool CTablesDlg::FillTables(const std::vector<std::string>& names,
+                            const std::vector<std::string>& schemas)
 {
     m_list->clear();
     m_nTables = static_cast<int>(names.size());
-    for (const std::string& name : names) {
-        auto* item = new QTreeWidgetItem(m_list, {QString::fromStdString(name)});
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        auto* item = new QTreeWidgetItem(m_list, {QString::fromStdString(names[i])});
         // A catalog name need not be valid UTF-8; the commands get back the bytes it sent.
-        item->setData(0, Qt::UserRole, QByteArray::fromStdString(name));
+        item->setData(0, Qt::UserRole, QByteArray::fromStdString(names[i]));
+        if (i < schemas.size())
+            item->setData(0, kSchemaRole, QByteArray::fromStdString(schemas[i]));
     }
     return m_list->topLevelItemCount() > 0;
 }
@@ -42,13 +51,16 @@ void CTablesDlg::ClearTables()
     m_list->clear();
 }
 
-std::vector<std::string> CTablesDlg::SelectedTables() const
+std::vector<std::string> CTablesDlg::SelectedTables(std::vector<std::string>* schemas) const
 {
     std::vector<std::string> names;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
-        if (item->isSelected())
-            names.push_back(item->data(0, Qt::UserRole).toByteArray().toStdString());
+        if (!item->isSelected())
+            continue;
+        names.push_back(item->data(0, Qt::UserRole).toByteArray().toStdString());
+        if (schemas)
+            schemas->push_back(item->data(0, kSchemaRole).toByteArray().toStdString());
     }
     return names;
 }

@@ -12,9 +12,17 @@ bool CTablesDlg::ExportSelectedTables()
     bool ok = true;
     main.Output("");
     std::string line;
-    for (const std::string& name : SelectedTables()) {
+    COdbcConnection& connection = main.Connection();
+    const BinaryLiteral binary =
+        connection.GetDbmsName() == "PostgreSQL" ? BinaryLiteral::Bytea : BinaryLiteral::Hex;
+    // The script must give back every value exactly; the other commands show trimmed text.
+    connection.SetExactValues(true);
+    std::vector<std::string> schemas;
+    const std::vector<std::string> names = SelectedTables(&schemas);
+    for (std::size_t t = 0; t < names.size(); ++t) {
+        const std::string& name = names[t];
         main.Output("Tabellen-Export von (" + name + ")\r\n");
-        const std::string table = main.QuoteTableName(name);
+        const std::string table = main.QualifiedTableName(schemas[t], name);
         int ret = 0;
         bool failed = !main.ExecuteStatement("Select * From " + table, &ret);
         if (!failed) {
@@ -29,7 +37,7 @@ bool CTablesDlg::ExportSelectedTables()
                 line.assign(prefix);
                 for (int p = 1; p <= n; ++p) {
                     AppendExportValue(line, kinds[static_cast<std::size_t>(p)],
-                                      main.GetColumnValue(p));
+                                      main.GetColumnValue(p), binary);
                     if (p != n)
                         line += ',';
                 }
@@ -47,6 +55,7 @@ bool CTablesDlg::ExportSelectedTables()
             break;
         }
     }
+    connection.SetExactValues(false);
     // An open cursor would hold the tables' locks until the next command.
     main.ResetStatement();
     return ok;

@@ -25,13 +25,17 @@ void CTablesDlg::ReportSelectedStructures()
         return;
     CViewerDlg& main = *m_pMainDlg;
     main.Output("");
-    for (const std::string& name : SelectedTables()) {
+    std::vector<std::string> schemas;
+    const std::vector<std::string> names = SelectedTables(&schemas);
+    for (std::size_t t = 0; t < names.size(); ++t) {
+        const std::string& name = names[t];
         CStructDlg* window = main.CreateClientWindow();
         if (window)
             window->SetTitle(name);
         main.Output("Tabellen-Struktur von (" + name + ")");
         int ret = 0;
-        if (!main.ExecuteStatement("Select * From " + main.QuoteTableName(name), &ret)) {
+        if (!main.ExecuteStatement("Select * From " + main.QualifiedTableName(schemas[t], name),
+                                   &ret)) {
             main.Output("Abbruch wegen Fehler.");
             std::string error;
             main.Output(main.GetErrorText(error));

@@ -103,6 +103,11 @@ std::string TestDatabase::QueryValue(const std::string& sql)
     return value;
 }
 
+std::string TestDatabase::ScriptName(const std::string& spelled) const
+{
+    return m_driver == Driver::SQLite ? spelled : "\"public\"." + spelled;
+}
+
 std::string TestDatabase::Quote(const std::string& identifier) const
 {
     std::string quoted = "\"";

@@ -46,6 +46,9 @@ public:
     // Driver-specific literal forms.
     std::string BinaryLiteral(const std::string& bytes) const;
     std::string Quote(const std::string& identifier) const;
+    // A table of the default schema as the export script names it: qualified where the data
+    // source has schemas ("public", an ODBC reserved word, quoted).
+    std::string ScriptName(const std::string& spelled) const;
 
 private:
     Driver m_driver;
