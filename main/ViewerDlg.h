@@ -46,8 +46,8 @@ public:
     std::string GetColumnText(int column);
     std::string& GetErrorText(std::string& text);
     void ResetStatement();
-    bool GetUserTables(std::vector<std::string>& names,
-                       std::vector<std::string>* schemas = nullptr);
+    bool GetUserTables(std::vector<std::string>& names, std::vector<std::string>* schemas = nullptr,
+                       std::vector<std::string>* catalogs = nullptr);
 
     // Column services for the generators and the SQL command.
     int GetColumnCount();
@@ -59,8 +59,10 @@ public:
     // A table name as a statement must spell it: plain identifiers stay, others and reserved
     // words are quoted.
     std::string QuoteTableName(const std::string& name);
-    // The same, qualified with the table's schema where the data source has schemas.
-    std::string QualifiedTableName(const std::string& schema, const std::string& name);
+    // The same, qualified with the table's schema where the data source has schemas, and with
+    // its catalog where that is not the current one.
+    std::string QualifiedTableName(const std::string& catalog, const std::string& schema,
+                                   const std::string& name);
 
     // The SQL command's statement and the history of this run.
     void SetSqlText(const std::string& text);

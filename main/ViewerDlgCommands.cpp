@@ -70,10 +70,16 @@ std::string CViewerDlg::QuoteTableName(const std::string& name)
     return plain ? name : QuoteIdentifier(name, m_odbc.GetIdentifierQuote());
 }
 
-std::string CViewerDlg::QualifiedTableName(const std::string& schema, const std::string& name)
+std::string CViewerDlg::QualifiedTableName(const std::string& catalog, const std::string& schema,
+                                           const std::string& name)
 {
-    return schema.empty() ? QuoteTableName(name)
-                          : QuoteTableName(schema) + "." + QuoteTableName(name);
+    std::string qualified = QuoteTableName(name);
+    if (!schema.empty())
+        qualified = QuoteTableName(schema) + "." + qualified;
+    const std::string other = m_odbc.CatalogToQualify(catalog);
+    if (!other.empty())
+        qualified = QuoteTableName(other) + "." + qualified;
+    return qualified;
 }
 
 void CViewerDlg::OnStruct()

@@ -46,15 +46,17 @@ void CViewerDlg::ResetStatement()
     m_odbc.ResetStatement();
 }
 
-bool CViewerDlg::GetUserTables(std::vector<std::string>& names, std::vector<std::string>* schemas)
+bool CViewerDlg::GetUserTables(std::vector<std::string>& names, std::vector<std::string>* schemas,
+                               std::vector<std::string>* catalogs)
 {
-    std::list<std::string> list, schemaList;
-    bool ok = m_odbc.GetTableNames(list, &schemaList);
+    std::list<std::string> list, schemaList, catalogList;
+    bool ok = m_odbc.GetTableNames(list, &schemaList, &catalogList);
     if (ok) {
         names.assign(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
         if (schemas)
-            schemas->assign(std::make_move_iterator(schemaList.begin()),
-                            std::make_move_iterator(schemaList.end()));
+            schemas->assign(schemaList.begin(), schemaList.end());
+        if (catalogs)
+            catalogs->assign(catalogList.begin(), catalogList.end());
     }
     return ok;
 }
@@ -128,10 +130,10 @@ void CViewerDlg::OnSelect()
     Output(m_strMessage);
     Output("");
 
-    std::vector<std::string> names, schemas;
-    if (GetUserTables(names, &schemas)) {
+    std::vector<std::string> names, schemas, catalogs;
+    if (GetUserTables(names, &schemas, &catalogs)) {
         if (m_pTablesDlg)
-            m_pTablesDlg->FillTables(names, schemas);
+            m_pTablesDlg->FillTables(names, schemas, catalogs);
         for (const std::string& name : names)
             Output(name);
         m_strMessage = "# (" + std::to_string(names.size()) + ") Usertables #";

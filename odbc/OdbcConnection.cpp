@@ -419,7 +419,8 @@ CColumnValue& COdbcConnection::AddValue(int column)
     return value;
 }
 
-bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std::string>* schemas)
+bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std::string>* schemas,
+                                    std::list<std::string>* catalogs)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     if (SQLAllocHandle(SQL_HANDLE_STMT, m_hdbc, &hstmt) != SQL_SUCCESS)
@@ -432,9 +433,11 @@ bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std
             if (!Succeeded(r))
                 break;
             // Read whole rather than into a fixed buffer: a cut name would name no table.
-            std::string schema, name;
+            std::string catalog, schema, name;
             bool isNull = false;
-            SQLRETURN g = ReadWhole(hstmt, 2, SQL_C_CHAR, schema, isNull);
+            SQLRETURN g = ReadWhole(hstmt, 1, SQL_C_CHAR, catalog, isNull);
+            if (Succeeded(g))
+                g = ReadWhole(hstmt, 2, SQL_C_CHAR, schema, isNull);
             if (Succeeded(g))
                 g = ReadWhole(hstmt, 3, SQL_C_CHAR, name, isNull);
             if (!Succeeded(g)) {
@@ -444,6 +447,8 @@ bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std
             names.push_back(std::move(name));
             if (schemas)
                 schemas->push_back(std::move(schema));
+            if (catalogs)
+                catalogs->push_back(std::move(catalog));
         }
     }
     SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
@@ -504,6 +509,23 @@ bool COdbcConnection::IsKeyword(const std::string& name)
     for (char& c : upper)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return m_keywords.count(upper) != 0;
+}
+
+std::string COdbcConnection::CatalogToQualify(const std::string& catalog)
+{
+    if (catalog.empty() || m_hdbc == SQL_NULL_HDBC)
+        return "";
+    SQLUINTEGER usage = 0;
+    if (!Succeeded(SQLGetInfo(m_hdbc, SQL_CATALOG_USAGE, &usage, sizeof usage, nullptr)) ||
+        !(usage & SQL_CU_DML_STATEMENTS))
+        return "";
+    // Asked each time: a statement of the user's may have changed the current catalog.
+    char current[256] = {0};
+    SQLSMALLINT length = 0;
+    if (Succeeded(SQLGetInfo(m_hdbc, SQL_DATABASE_NAME, current, sizeof current, &length)) &&
+        catalog == current)
+        return "";
+    return catalog;
 }
 
 const std::string& COdbcConnection::GetDbmsName()

@@ -48,8 +48,13 @@ public:
     // reference stays valid until the next call on this object.
     const CColumnValue& GetColumnValue(int column);
 
-    // The tables of type TABLE; with schemas, each table's schema too ("" where there is none).
-    bool GetTableNames(std::list<std::string>& names, std::list<std::string>* schemas = nullptr);
+    // The tables of type TABLE; with schemas and catalogs, each table's schema and catalog too
+    // ("" where there is none).
+    bool GetTableNames(std::list<std::string>& names, std::list<std::string>* schemas = nullptr,
+                       std::list<std::string>* catalogs = nullptr);
+    // The catalog a table of another one must be qualified with in a statement, or "" when the
+    // table needs none: the data source has no catalogs in statements, or it is the current one.
+    std::string CatalogToQualify(const std::string& catalog);
 
     // How the data source quotes an identifier ("\"" for most), empty when it cannot, and how it
     // stores unquoted ones (SQL_IC_UPPER, SQL_IC_LOWER, ...); asked once per session.

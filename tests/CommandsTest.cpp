@@ -84,7 +84,7 @@ TEST_P(CommandsTest, ExportedScriptLoadsBackTheSameData)
 {
     std::vector<ColumnDef> columns = {{"id", "INTEGER", "INTEGER"},
                                       {"s", "SMALLINT", "SMALLINT"},
-                                      {"r", "REAL", "REAL"},
+                                      {"r", "REAL", "REAL", "DOUBLE"},
                                       {"d", "DOUBLE", "DOUBLE PRECISION"},
                                       {"n", "NUMERIC(14,3)", "NUMERIC(14,3)"},
                                       {"v", "VARCHAR(30000)", "VARCHAR(30000)"},
@@ -151,7 +151,9 @@ TEST_P(CommandsTest, ReservedNamesNamesakesAndForeignValuesRoundTrip)
         std::vector<Row> rows;
     };
     std::vector<Shape> shapes = {
-        {"user", {{"name", "VARCHAR(20)", "VARCHAR(20)"}}, {{"'ich  '"}, {"'   '"}, {"'\tTab am Ende '"}}},
+        {"user",
+         {{"name", "VARCHAR(20)", "VARCHAR(20)"}},
+         {{"'ich  '"}, {"'   '"}, {"'\tTab am Ende '"}}},
         {"order",
          {{"n", "INTEGER", "INTEGER"}, {"b", "BLOB", "BYTEA"}},
          {{"1", db().BinaryLiteral(std::string("\0\r\n'\\\xff", 6))}, {"2", "NULL"}}},
@@ -188,11 +190,19 @@ TEST_P(CommandsTest, ReservedNamesNamesakesAndForeignValuesRoundTrip)
         before.push_back(fingerprint(shape));
         names.push_back(shape.table);
     }
+    // The namesake lives in another schema on PostgreSQL, in another database on MariaDB.
+    const std::string other = isPostgres() ? "andere" : "tavrin_empty";
+    const auto dropNamesake = [&] {
+        db().Exec(isPostgres() ? "DROP SCHEMA IF EXISTS andere CASCADE"
+                               : "DROP TABLE IF EXISTS tavrin_empty.txt");
+    };
     if (!isSQLite()) {
-        db().Exec("DROP SCHEMA IF EXISTS andere CASCADE");
-        ASSERT_EQ(db().Exec("CREATE SCHEMA andere; CREATE TABLE andere.txt (v VARCHAR(10));"
-                            "INSERT INTO andere.txt VALUES ('dort')"),
-                  "");
+        dropNamesake();
+        if (isPostgres()) {
+            ASSERT_EQ(db().Exec("CREATE SCHEMA andere"), "");
+        }
+        ASSERT_EQ(db().Exec("CREATE TABLE " + other + ".txt (v VARCHAR(10))"), "");
+        ASSERT_EQ(db().Exec("INSERT INTO " + other + ".txt VALUES ('dort')"), "");
         db().CreateTable("txt", {{"v", "VARCHAR(10)", "VARCHAR(10)"}}, {{"'hier'"}});
     }
 
@@ -204,9 +214,10 @@ TEST_P(CommandsTest, ReservedNamesNamesakesAndForeignValuesRoundTrip)
     Lines lines = Run("IDC_EXPORT");
     m_dlg.reset();
     if (!isSQLite()) {
-        db().Exec("DROP SCHEMA andere CASCADE");
-        for (const char* line : {"Insert Into andere.txt Values ('dort')",
-                                 "Insert Into \"public\".txt Values ('hier')"})
+        dropNamesake();
+        for (const std::string& line :
+             {"Insert Into " + other + ".txt Values ('dort')",
+              "Insert Into " + db().ScriptName("txt") + " Values ('hier')"})
             EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     }
 
@@ -270,7 +281,7 @@ TEST_P(CommandsTest, BinaryValuesExportAsHexOfAllTheirBytes)
     Lines lines = Run("IDC_EXPORT");
     ASSERT_EQ(lines.size(), 6u);
     const std::string insert = "Insert Into " + db().ScriptName("bin") + " Values (";
-    const std::string open = isSQLite() ? "X'" : "'\\x";
+    const std::string open = isPostgres() ? "'\\x" : "X'";
     EXPECT_EQ(lines[3], insert + "1," + open + "00FF270078')");
     EXPECT_EQ(lines[4], insert + "2,NULL)");
     std::string hex;

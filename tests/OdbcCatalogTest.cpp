@@ -6,10 +6,16 @@ namespace {
 class OdbcCatalogTest : public ConnectedDriverTest
 {
 protected:
-    std::list<std::string> Tables()
+    // The tables of the test database, after those names: MariaDB also lists the tables of
+    // other databases that every user may see.
+    std::list<std::string> Tables(std::list<std::string> names = {})
     {
-        std::list<std::string> names;
-        EXPECT_TRUE(m_conn.GetTableNames(names));
+        std::list<std::string> found, schemas, catalogs;
+        EXPECT_TRUE(m_conn.GetTableNames(found, &schemas, &catalogs));
+        auto catalog = catalogs.begin();
+        for (std::string& name : found)
+            if (m_conn.CatalogToQualify(*catalog++).empty())
+                names.push_back(std::move(name));
         return names;
     }
 };
@@ -30,6 +36,8 @@ TEST_P(OdbcCatalogTest, ListsTablesButNoViews)
 TEST_P(OdbcCatalogTest, NamesComeExactlyAsStored)
 {
     std::string longName(isSQLite() ? 200 : 63, 'x');
+    if (isMariaDB())
+        longName.resize(64, 'x');
     longName[0] = 'L';
     db().CreateTable("Straße Nr 1", kOneColumn);
     db().CreateTable(longName, kOneColumn);
@@ -44,7 +52,8 @@ TEST_P(OdbcCatalogTest, AppendsToWhatTheListHolds)
     db().CreateTable("eins", kOneColumn);
     std::list<std::string> names{"vorher"};
     EXPECT_TRUE(m_conn.GetTableNames(names));
-    EXPECT_EQ(names, (std::list<std::string>{"vorher", "eins"}));
+    EXPECT_EQ(names.front(), "vorher");
+    EXPECT_EQ(Tables({"vorher"}), (std::list<std::string>{"vorher", "eins"}));
 }
 
 TEST_P(OdbcCatalogTest, AnEmptySourceGivesNoNamesAndSuccess)
@@ -53,9 +62,10 @@ TEST_P(OdbcCatalogTest, AnEmptySourceGivesNoNamesAndSuccess)
     empty.SetQuiet(true);
     DataSource source = EmptySource(driver());
     ASSERT_EQ(empty.Connect(source.dsn.c_str(), source.user.c_str(), source.password.c_str()), 0);
-    std::list<std::string> names;
-    EXPECT_TRUE(empty.GetTableNames(names));
-    EXPECT_TRUE(names.empty());
+    std::list<std::string> names, schemas, catalogs;
+    EXPECT_TRUE(empty.GetTableNames(names, &schemas, &catalogs));
+    for (const std::string& catalog : catalogs)
+        EXPECT_NE(empty.CatalogToQualify(catalog), "") << "a table in the empty database";
 }
 
 TEST_P(OdbcCatalogTest, LeavesTheRowsOfTheCurrentStatementAlone)

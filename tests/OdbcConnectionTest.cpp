@@ -111,10 +111,10 @@ protected:
     {
         int sessions = -1;
         for (int i = 0; i < 100; ++i) {
-            sessions = std::atoi(
-                db().QueryValue("SELECT count(*) FROM pg_stat_activity WHERE usename = '" +
-                                db().source().user + "'")
-                    .c_str());
+            const std::string query =
+                isPostgres() ? "SELECT count(*) FROM pg_stat_activity WHERE usename = '"
+                             : "SELECT count(*) FROM information_schema.processlist WHERE user = '";
+            sessions = std::atoi(db().QueryValue(query + db().source().user + "'").c_str());
             if (sessions == expected)
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

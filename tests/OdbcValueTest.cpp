@@ -21,24 +21,26 @@ struct KindColumn
     ColumnDef def;
     int sqliteKind;
     int postgresKind;
+    int mariadbKind;
 };
 
 const std::vector<KindColumn>& KindColumns()
 {
     static const std::vector<KindColumn> columns = {
-        {{"c_int", "INTEGER", "INTEGER"}, 4, 4},
-        {{"c_small", "SMALLINT", "SMALLINT"}, 5, 5},
-        // SQLite calls every floating column DOUBLE; PostgreSQL calls FLOAT and DOUBLE FLOAT.
-        {{"c_real", "REAL", "REAL"}, 8, 7},
-        {{"c_float", "FLOAT", "FLOAT"}, 8, 7},
-        {{"c_double", "DOUBLE", "DOUBLE PRECISION"}, 8, 7},
-        {{"c_numeric", "NUMERIC(10,2)", "NUMERIC(10,2)"}, 8, 1},
-        {{"c_decimal", "DECIMAL(8,3)", "DECIMAL(8,3)"}, 1, 1},
-        {{"c_varchar", "VARCHAR(200)", "VARCHAR(200)"}, 1, 1},
-        {{"c_char", "CHAR(10)", "CHAR(10)"}, 1, 1},
-        {{"c_date", "DATE", "DATE"}, 1, 1},
-        {{"c_bigint", "BIGINT", "BIGINT"}, 1, 1},
-        {{"c_binary", "LONGVARBINARY", "BYTEA"}, 99, 99},
+        {{"c_int", "INTEGER", "INTEGER"}, 4, 4, 4},
+        {{"c_small", "SMALLINT", "SMALLINT"}, 5, 5, 5},
+        // SQLite calls every floating column DOUBLE; PostgreSQL calls FLOAT and DOUBLE FLOAT;
+        // MariaDB keeps REAL, FLOAT and DOUBLE apart.
+        {{"c_real", "REAL", "REAL"}, 8, 7, 7},
+        {{"c_float", "FLOAT", "FLOAT"}, 8, 7, 7},
+        {{"c_double", "DOUBLE", "DOUBLE PRECISION"}, 8, 7, 8},
+        {{"c_numeric", "NUMERIC(10,2)", "NUMERIC(10,2)"}, 8, 1, 1},
+        {{"c_decimal", "DECIMAL(8,3)", "DECIMAL(8,3)"}, 1, 1, 1},
+        {{"c_varchar", "VARCHAR(200)", "VARCHAR(200)"}, 1, 1, 1},
+        {{"c_char", "CHAR(10)", "CHAR(10)"}, 1, 1, 1},
+        {{"c_date", "DATE", "DATE"}, 1, 1, 1},
+        {{"c_bigint", "BIGINT", "BIGINT"}, 1, 1, 1},
+        {{"c_binary", "LONGVARBINARY", "BYTEA"}, 99, 99, 99},
     };
     return columns;
 }
@@ -60,7 +62,9 @@ TEST_P(OdbcValueTest, KindCodesFollowTheSqlType)
         const KindColumn& c = KindColumns()[i];
         int column = static_cast<int>(i) + 1;
         EXPECT_EQ(m_conn.GetColumnName(column), c.def.name);
-        EXPECT_EQ(m_conn.GetColumnType(column), isSQLite() ? c.sqliteKind : c.postgresKind)
+        EXPECT_EQ(m_conn.GetColumnType(column), isSQLite()     ? c.sqliteKind
+                                                : isPostgres() ? c.postgresKind
+                                                               : c.mariadbKind)
             << c.def.name;
     }
 }
@@ -110,11 +114,13 @@ TEST_P(OdbcValueTest, NullInEveryKindReadsAsNullAndIsFlagged)
 
 TEST_P(OdbcValueTest, WhiteSpaceIsTrimmedOnTheRightOnly)
 {
-    db().CreateTable(
-        "blanks", {{"v", "VARCHAR(40)", "VARCHAR(40)"}, {"c", "CHAR(10)", "CHAR(10)"}},
-        {{"'  x  '", "'abc'"},
-         {"'\t lead and tail \t'", "' '"},
-         {isSQLite() ? "'line' || char(10) || char(13)" : "'line' || chr(10) || chr(13)", "''"}});
+    db().CreateTable("blanks", {{"v", "VARCHAR(40)", "VARCHAR(40)"}, {"c", "CHAR(10)", "CHAR(10)"}},
+                     {{"'  x  '", "'abc'"},
+                      {"'\t lead and tail \t'", "' '"},
+                      {isSQLite()     ? "'line' || char(10) || char(13)"
+                       : isPostgres() ? "'line' || chr(10) || chr(13)"
+                                      : "concat('line', char(10), char(13))",
+                       "''"}});
     Select("SELECT v, c FROM blanks");
     std::vector<std::pair<std::string, std::string>> rows;
     while (m_conn.Fetch() == 0)
@@ -143,7 +149,7 @@ TEST_P(OdbcLongTextTest, LongTextsAreReadWhole)
 {
     // Multi-byte characters land on the piece boundaries of the 8 KiB read buffer.
     std::string pattern = "abcdefghijklmnopqrstuvwxyzäöüß0123456789";
-    db().CreateTable("longtext", {{"n", "INTEGER", "INTEGER"}, {"v", "TEXT", "TEXT"}});
+    db().CreateTable("langtext", {{"n", "INTEGER", "INTEGER"}, {"v", "TEXT", "TEXT"}});
     std::vector<std::string> values;
     for (std::size_t length : {8190u, 8191u, 8192u, 8193u, 16383u, 100000u, 1000000u}) {
         std::string value;
@@ -155,9 +161,9 @@ TEST_P(OdbcLongTextTest, LongTextsAreReadWhole)
             value.pop_back(); // keep whole characters
         value += 'Z';
         values.push_back(value);
-        db().InsertRows("longtext", {{std::to_string(values.size()), "'" + value + "'"}});
+        db().InsertRows("langtext", {{std::to_string(values.size()), "'" + value + "'"}});
     }
-    Select("SELECT n, v FROM longtext ORDER BY n");
+    Select("SELECT n, v FROM langtext ORDER BY n");
     for (const std::string& expected : values) {
         ASSERT_EQ(m_conn.Fetch(), 0);
         const std::string& text = m_conn.GetColumnValue(2).m_strText;
@@ -267,9 +273,9 @@ TEST_P(OdbcValueTest, KindsAreDescribedAfreshForEveryStatement)
 
 TEST_P(OdbcValueTest, FetchMovesTheCacheToTheNextRow)
 {
-    db().CreateTable("rows", {{"i", "INTEGER", "INTEGER"}, {"v", "VARCHAR(20)", "VARCHAR(20)"}},
+    db().CreateTable("zeilen", {{"i", "INTEGER", "INTEGER"}, {"v", "VARCHAR(20)", "VARCHAR(20)"}},
                      {{"1", "'a'"}, {"2", "'b'"}});
-    Select("SELECT i, v FROM rows ORDER BY i");
+    Select("SELECT i, v FROM zeilen ORDER BY i");
     ASSERT_EQ(m_conn.Fetch(), 0);
     EXPECT_EQ(m_conn.GetColumnText(2), "a");
     ASSERT_EQ(m_conn.Fetch(), 0);

@@ -6,15 +6,16 @@
 
 namespace {
 
-void AppendQuoted(std::string& out, const std::string& text)
+void AppendQuoted(std::string& out, const std::string& text, ScriptDialect dialect)
 {
+    const char* special = dialect == ScriptDialect::MySQL ? "'\\" : "'";
     out += '\'';
     std::size_t start = 0;
-    for (std::size_t quote = text.find('\''); quote != std::string::npos;
-         quote = text.find('\'', start)) {
-        out.append(text, start, quote + 1 - start);
-        out += '\'';
-        start = quote + 1;
+    for (std::size_t found = text.find_first_of(special); found != std::string::npos;
+         found = text.find_first_of(special, start)) {
+        out.append(text, start, found + 1 - start);
+        out += text[found];
+        start = found + 1;
     }
     out.append(text, start, std::string::npos);
     out += '\'';
@@ -40,7 +41,16 @@ void AppendNumber(std::string& out, const std::string& text)
 
 } // namespace
 
-void AppendExportValue(std::string& out, int kind, const CColumnValue& value, BinaryLiteral binary)
+ScriptDialect DialectOf(const std::string& dbmsName)
+{
+    if (dbmsName == "PostgreSQL")
+        return ScriptDialect::PostgreSQL;
+    if (dbmsName == "MariaDB" || dbmsName == "MySQL")
+        return ScriptDialect::MySQL;
+    return ScriptDialect::Standard;
+}
+
+void AppendExportValue(std::string& out, int kind, const CColumnValue& value, ScriptDialect dialect)
 {
     if (value.m_bNull) {
         out += "NULL";
@@ -48,7 +58,7 @@ void AppendExportValue(std::string& out, int kind, const CColumnValue& value, Bi
     }
     if (value.m_bBinary || kind == COdbcConnection::KindDefault) {
         static const char hex[] = "0123456789ABCDEF";
-        out += binary == BinaryLiteral::Bytea ? "'\\x" : "X'";
+        out += dialect == ScriptDialect::PostgreSQL ? "'\\x" : "X'";
         for (unsigned char c : value.m_strRaw) {
             out += hex[c >> 4];
             out += hex[c & 15];
@@ -67,7 +77,7 @@ void AppendExportValue(std::string& out, int kind, const CColumnValue& value, Bi
         AppendNumber(out, value.m_strText);
         break;
     default:
-        AppendQuoted(out, value.m_strText);
+        AppendQuoted(out, value.m_strText, dialect);
         break;
     }
 }

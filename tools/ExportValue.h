@@ -7,19 +7,24 @@
 // How one value and one table name are written into an export script, so that running the
 // script against an empty copy of the table gives back the exported rows.
 
-// How a data source reads bytes back: X'00FF' in standard SQL (SQLite, MariaDB); PostgreSQL takes
-// that for a bit string and wants the bytea literal '\x00FF'.
-enum class BinaryLiteral
+// How a data source reads literals back. Standard SQL (SQLite): quotes doubled, bytes as
+// X'00FF'. PostgreSQL takes X'..' for a bit string and wants the bytea literal '\x00FF'. MySQL
+// and MariaDB read a backslash in a string as an escape, so it is doubled too.
+enum class ScriptDialect
 {
-    Hex,
-    Bytea
+    Standard,
+    PostgreSQL,
+    MySQL
 };
+
+// The dialect of a data source by its product name.
+ScriptDialect DialectOf(const std::string& dbmsName);
 
 // Appends the value as a literal for a column of the given kind code: text quoted with inner
 // quotes doubled, numbers bare, bytes as a binary literal, and a null as the bare word NULL. A
 // value that is no number stays text in any column.
 void AppendExportValue(std::string& out, int kind, const CColumnValue& value,
-                       BinaryLiteral binary = BinaryLiteral::Hex);
+                       ScriptDialect dialect = ScriptDialect::Standard);
 
 // Letters, digits and underscores, not starting with a digit.
 bool IsPlainIdentifier(const std::string& name);

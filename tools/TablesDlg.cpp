@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int kSchemaRole = Qt::UserRole + 1;
+constexpr int kCatalogRole = Qt::UserRole + 2;
 
 } // namespace
 
@@ -32,7 +33,8 @@ CTablesDlg::CTablesDlg(QWidget* parent) : CToolDlg(parent), m_ui(std::make_uniqu
 CTablesDlg::~CTablesDlg() = default;
 
 bool CTablesDlg::FillTables(const std::vector<std::string>& names,
-                            const std::vector<std::string>& schemas)
+                            const std::vector<std::string>& schemas,
+                            const std::vector<std::string>& catalogs)
 {
     m_list->clear();
     m_nTables = static_cast<int>(names.size());
@@ -42,6 +44,8 @@ bool CTablesDlg::FillTables(const std::vector<std::string>& names,
         item->setData(0, Qt::UserRole, QByteArray::fromStdString(names[i]));
         if (i < schemas.size())
             item->setData(0, kSchemaRole, QByteArray::fromStdString(schemas[i]));
+        if (i < catalogs.size())
+            item->setData(0, kCatalogRole, QByteArray::fromStdString(catalogs[i]));
     }
     return m_list->topLevelItemCount() > 0;
 }
@@ -51,7 +55,8 @@ void CTablesDlg::ClearTables()
     m_list->clear();
 }
 
-std::vector<std::string> CTablesDlg::SelectedTables(std::vector<std::string>* schemas) const
+std::vector<std::string> CTablesDlg::SelectedTables(std::vector<std::string>* schemas,
+                                                    std::vector<std::string>* catalogs) const
 {
     std::vector<std::string> names;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
@@ -61,6 +66,8 @@ std::vector<std::string> CTablesDlg::SelectedTables(std::vector<std::string>* sc
         names.push_back(item->data(0, Qt::UserRole).toByteArray().toStdString());
         if (schemas)
             schemas->push_back(item->data(0, kSchemaRole).toByteArray().toStdString());
+        if (catalogs)
+            catalogs->push_back(item->data(0, kCatalogRole).toByteArray().toStdString());
     }
     return names;
 }

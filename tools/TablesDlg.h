@@ -25,11 +25,13 @@ public:
     // Shows exactly these names, in this order; true when there was at least one. Each keeps
     // its schema, when given, so that a namesake in another schema is never taken for it.
     bool FillTables(const std::vector<std::string>& names,
-                    const std::vector<std::string>& schemas = {});
+                    const std::vector<std::string>& schemas = {},
+                    const std::vector<std::string>& catalogs = {});
     void ClearTables();
     int TableCount() const { return m_nTables; }
-    // The selected names from top to bottom, as listed, and their schemas.
-    std::vector<std::string> SelectedTables(std::vector<std::string>* schemas = nullptr) const;
+    // The selected names from top to bottom, as listed, and their schemas and catalogs.
+    std::vector<std::string> SelectedTables(std::vector<std::string>* schemas = nullptr,
+                                            std::vector<std::string>* catalogs = nullptr) const;
 
     // The commands on the selected tables, reported line by line through the main dialog.
     bool ExportSelectedTables();

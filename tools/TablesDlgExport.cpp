@@ -13,16 +13,15 @@ bool CTablesDlg::ExportSelectedTables()
     main.Output("");
     std::string line;
     COdbcConnection& connection = main.Connection();
-    const BinaryLiteral binary =
-        connection.GetDbmsName() == "PostgreSQL" ? BinaryLiteral::Bytea : BinaryLiteral::Hex;
+    const ScriptDialect dialect = DialectOf(connection.GetDbmsName());
     // The script must give back every value exactly; the other commands show trimmed text.
     connection.SetExactValues(true);
-    std::vector<std::string> schemas;
-    const std::vector<std::string> names = SelectedTables(&schemas);
+    std::vector<std::string> schemas, catalogs;
+    const std::vector<std::string> names = SelectedTables(&schemas, &catalogs);
     for (std::size_t t = 0; t < names.size(); ++t) {
         const std::string& name = names[t];
         main.Output("Tabellen-Export von (" + name + ")\r\n");
-        const std::string table = main.QualifiedTableName(schemas[t], name);
+        const std::string table = main.QualifiedTableName(catalogs[t], schemas[t], name);
         int ret = 0;
         bool failed = !main.ExecuteStatement("Select * From " + table, &ret);
         if (!failed) {
@@ -37,7 +36,7 @@ bool CTablesDlg::ExportSelectedTables()
                 line.assign(prefix);
                 for (int p = 1; p <= n; ++p) {
                     AppendExportValue(line, kinds[static_cast<std::size_t>(p)],
-                                      main.GetColumnValue(p), binary);
+                                      main.GetColumnValue(p), dialect);
                     if (p != n)
                         line += ',';
                 }

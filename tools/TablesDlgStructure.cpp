@@ -25,8 +25,8 @@ void CTablesDlg::ReportSelectedStructures()
         return;
     CViewerDlg& main = *m_pMainDlg;
     main.Output("");
-    std::vector<std::string> schemas;
-    const std::vector<std::string> names = SelectedTables(&schemas);
+    std::vector<std::string> schemas, catalogs;
+    const std::vector<std::string> names = SelectedTables(&schemas, &catalogs);
     for (std::size_t t = 0; t < names.size(); ++t) {
         const std::string& name = names[t];
         CStructDlg* window = main.CreateClientWindow();
@@ -34,8 +34,8 @@ void CTablesDlg::ReportSelectedStructures()
             window->SetTitle(name);
         main.Output("Tabellen-Struktur von (" + name + ")");
         int ret = 0;
-        if (!main.ExecuteStatement("Select * From " + main.QualifiedTableName(schemas[t], name),
-                                   &ret)) {
+        if (!main.ExecuteStatement(
+                "Select * From " + main.QualifiedTableName(catalogs[t], schemas[t], name), &ret)) {
             main.Output("Abbruch wegen Fehler.");
             std::string error;
             main.Output(main.GetErrorText(error));

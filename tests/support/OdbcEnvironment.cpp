@@ -34,6 +34,7 @@ void WriteDriverConfig(const std::string& dir, const std::string& traceFile)
         inst << "[ODBC]\nTrace=Yes\nTraceFile=" << traceFile << "\n\n";
     inst << "[SQLite3]\nDriver=libsqlite3odbc.so\n\n"
          << "[PostgreSQL ANSI]\nDriver=psqlodbca.so\n\n"
+         << "[MariaDB]\nDriver=libmaodbc.so\n\n"
          << "[Missing]\nDriver=/nonexistent/libtavrin-missing-driver.so\n";
 }
 
@@ -60,6 +61,12 @@ void WriteConfig()
                 << "\nPort=" << port << "\nDatabase=" << db
                 << "\nUseDeclareFetch=1\nFetch=1000\nSSLmode=disable\n\n";
         }
+        for (auto [dsn, db] : {std::pair{"TavrinMaria", Env("TAVRIN_MARIADB_DATABASE", "tavrin")},
+                               {"TavrinMariaEmpty", Env("TAVRIN_MARIADB_EMPTY_DATABASE", "x")}}) {
+            ini << "[" << dsn << "]\nDriver=MariaDB\nServer=127.0.0.1\nPort="
+                << Env("TAVRIN_MARIADB_PORT", "3306") << "\nDatabase=" << db
+                << "\nCHARSET=utf8mb4\n\n";
+        }
         ini << "[TavrinBroken]\nDriver=Missing\n";
     }
     setenv("ODBCSYSINI", g_dir.c_str(), 1);
@@ -70,7 +77,15 @@ void WriteConfig()
 
 const char* DriverName(Driver driver)
 {
-    return driver == Driver::SQLite ? "SQLite" : "PostgreSQL";
+    switch (driver) {
+    case Driver::SQLite:
+        return "SQLite";
+    case Driver::PostgreSQL:
+        return "PostgreSQL";
+    case Driver::MariaDB:
+        break;
+    }
+    return "MariaDB";
 }
 
 void EnsureOdbcConfig()
@@ -91,11 +106,26 @@ bool PostgresConfigured()
     return port && *port;
 }
 
+bool MariaDbConfigured()
+{
+    const char* port = std::getenv("TAVRIN_MARIADB_PORT");
+    return port && *port;
+}
+
+bool ServerConfigured(Driver driver)
+{
+    return driver == Driver::SQLite ||
+           (driver == Driver::PostgreSQL ? PostgresConfigured() : MariaDbConfigured());
+}
+
 DataSource SourceFor(Driver driver)
 {
     EnsureOdbcConfig();
     if (driver == Driver::SQLite)
         return {"TavrinSQLite", "", ""};
+    if (driver == Driver::MariaDB)
+        return {"TavrinMaria", Env("TAVRIN_MARIADB_USER", "tavrin"),
+                Env("TAVRIN_MARIADB_PASSWORD", "")};
     return {"TavrinPg", Env("TAVRIN_PG_USER", "tavrin"), Env("TAVRIN_PG_PASSWORD", "")};
 }
 
@@ -110,6 +140,11 @@ DataSource EmptySource(Driver driver)
 {
     if (driver == Driver::PostgreSQL)
         return EmptyPostgresSource();
+    if (driver == Driver::MariaDB) {
+        DataSource source = SourceFor(Driver::MariaDB);
+        source.dsn = "TavrinMariaEmpty";
+        return source;
+    }
     EnsureOdbcConfig();
     return {"TavrinSQLiteEmpty", "", ""};
 }

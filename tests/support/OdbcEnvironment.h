@@ -2,11 +2,12 @@
 
 #include <string>
 
-// The two real drivers every database test runs against.
+// The three real drivers every database test runs against.
 enum class Driver
 {
     SQLite,
-    PostgreSQL
+    PostgreSQL,
+    MariaDB
 };
 
 const char* DriverName(Driver driver);
@@ -24,8 +25,9 @@ struct DataSource
     std::string password;
 };
 
-// The data sources of the private configuration: a fresh SQLite file, and the PostgreSQL server
-// that scripts/test starts (its port, role, password and database come from TAVRIN_PG_*).
+// The data sources of the private configuration: a fresh SQLite file, and the PostgreSQL and
+// MariaDB servers that scripts/test starts (port, user, password and database come from
+// TAVRIN_PG_* and TAVRIN_MARIADB_*).
 DataSource SourceFor(Driver driver);
 // A PostgreSQL database with no tables in it.
 DataSource EmptyPostgresSource();
@@ -37,6 +39,9 @@ DataSource BrokenDriverSource();
 std::string OdbcConfigDir();
 
 bool PostgresConfigured();
+bool MariaDbConfigured();
+// Whether the test script started the server a driver needs (SQLite needs none).
+bool ServerConfigured(Driver driver);
 
 // Adds a data source of the PostgreSQL driver to the private configuration, for a server on
 // another port of 127.0.0.1.

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
-// A column of a test table, with its type as each driver spells it.
+// A column of a test table, with its type as each driver spells it; MariaDB's follows from
+// PostgreSQL's where it is not given.
 struct ColumnDef
 {
     std::string name;
     std::string sqliteType;
     std::string postgresType;
+    std::string mariadbType{};
 };
 
 using Row = std::vector<std::string>; // SQL literals, one per column
@@ -46,6 +48,7 @@ public:
     // Driver-specific literal forms.
     std::string BinaryLiteral(const std::string& bytes) const;
     std::string Quote(const std::string& identifier) const;
+    std::string TypeOf(const ColumnDef& column) const;
     // A table of the default schema as the export script names it: qualified where the data
     // source has schemas ("public", an ODBC reserved word, quoted).
     std::string ScriptName(const std::string& spelled) const;
@@ -61,8 +64,8 @@ private:
     std::vector<std::string> m_views;
 };
 
-// Base of every test suite that runs on both drivers. A missing PostgreSQL server skips the test
-// on a developer's machine and fails it in CI.
+// Base of every test suite that runs on every driver. A missing server skips the test on a
+// developer's machine and fails it in CI.
 class DriverTest : public ::testing::TestWithParam<Driver>
 {
 protected:
@@ -71,6 +74,8 @@ protected:
     TestDatabase& db() { return *m_db; }
     Driver driver() const { return GetParam(); }
     bool isSQLite() const { return GetParam() == Driver::SQLite; }
+    bool isPostgres() const { return GetParam() == Driver::PostgreSQL; }
+    bool isMariaDB() const { return GetParam() == Driver::MariaDB; }
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -80,4 +85,5 @@ std::string DriverParamName(const ::testing::TestParamInfo<Driver>& info);
 
 #define INSTANTIATE_DRIVER_SUITE(Suite)                                                            \
     INSTANTIATE_TEST_SUITE_P(                                                                      \
-        Drivers, Suite, ::testing::Values(Driver::SQLite, Driver::PostgreSQL), DriverParamName)
+        Drivers, Suite, ::testing::Values(Driver::SQLite, Driver::PostgreSQL, Driver::MariaDB),    \
+        DriverParamName)
