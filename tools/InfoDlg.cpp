@@ -82,6 +82,15 @@ void CInfoDlg::ClearLines()
     m_userEdited = false;
 }
 
+std::vector<std::string> CInfoDlg::Entries() const
+{
+    std::vector<std::string> entries;
+    entries.reserve(m_lines.size());
+    for (const std::string& entry : m_lines)
+        entries.push_back(entry.substr(0, entry.size() - 2));
+    return entries;
+}
+
 std::string CInfoDlg::Text() const
 {
     std::size_t size = 0;

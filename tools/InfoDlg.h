@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Ui {
 class IDD_INFO;
@@ -32,6 +33,8 @@ public:
 
     // Every entry as added, each followed by CR LF, oldest first.
     std::string Text() const;
+    // Every entry as added, without the CR LF the window ends it with.
+    std::vector<std::string> Entries() const;
     std::size_t LineCount() const { return m_lines.size(); }
 
 protected:
