@@ -8,6 +8,7 @@
 #include <ctime>
 #include <exception>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,12 +77,8 @@ bool CLogFile::WriteText(std::string_view text)
             return false;
 
         if (NeedsRotation(file)) {
+            Rotate();
             closedCleanly = Close() && closedCleanly;
-            const std::string backup = BackupPath(m_strFileName);
-            // Either step may fail (the backup is a directory, the disk is read-only); the line
-            // then joins the big file and the next line tries again.
-            ::unlink(backup.c_str());
-            ::rename(m_strFileName.c_str(), backup.c_str());
             if (!Open(file))
                 return false;
         }
@@ -100,6 +97,35 @@ bool CLogFile::WriteText(std::string_view text)
     } catch (const std::exception&) {
         return false;
     }
+}
+
+std::string CLogFile::LastError() const
+{
+    return std::strerror(m_nLastErrno);
+}
+
+void CLogFile::Rotate()
+{
+    // Two programs may log to one file. The rotation happens under a lock of the full file and
+    // only while the path still names it, so the second one never moves the first one's fresh
+    // file over the backup the first one has just made.
+    int locked;
+    do {
+        locked = ::flock(m_fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0)
+        return;
+    struct statx again
+    {
+    };
+    if (StillNamesOpenFile(again) && NeedsRotation(again)) {
+        // Either step may fail (the backup is a directory, the disk is read-only); the line then
+        // joins the big file and the next line tries again.
+        const std::string backup = BackupPath(m_strFileName);
+        ::unlink(backup.c_str());
+        ::rename(m_strFileName.c_str(), backup.c_str());
+    }
+    ::flock(m_fd, LOCK_UN);
 }
 
 bool CLogFile::Inspect(int dirfd, const char* path, int flags, struct statx& file)
@@ -124,20 +150,25 @@ bool CLogFile::NeedsRotation(const struct statx& file)
 
 bool CLogFile::Open(struct statx& file)
 {
-    if (m_strFileName.empty())
+    if (m_strFileName.empty()) {
+        m_nLastErrno = ENOENT;
         return false;
+    }
     // Non-blocking only for the open itself: a FIFO without a reader would otherwise hang here.
     int fd;
     do {
         fd = ::open(m_strFileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK,
                     0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    if (fd < 0) {
+        m_nLastErrno = errno;
         return false;
+    }
 
     // Writing to a pipe whose reader has gone raises SIGPIPE and ends the program.
     if (!Inspect(fd, "", AT_EMPTY_PATH, file) || S_ISFIFO(file.stx_mode) ||
         S_ISSOCK(file.stx_mode)) {
+        m_nLastErrno = EINVAL;
         ::close(fd);
         return false;
     }
@@ -201,6 +232,7 @@ bool CLogFile::WriteFormattedLine()
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
+            m_nLastErrno = written < 0 ? errno : ENOSPC;
             // A torn line (a full disk) would run into the next one: take back what got in.
             struct stat held
             {

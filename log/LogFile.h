@@ -23,12 +23,15 @@ public:
     bool WriteLine(const char* text);
 
     static std::string BackupPath(const std::string& path);
+    // Why the last line failed, in the system's words.
+    std::string LastError() const;
 
 private:
     bool WriteText(std::string_view text);
     static bool Inspect(int dirfd, const char* path, int flags, struct statx& file);
     bool StillNamesOpenFile(struct statx& file) const;
     static bool NeedsRotation(const struct statx& file);
+    void Rotate();
     bool Open(struct statx& file);
     bool Close();
     void FormatLine(std::string_view text);
@@ -36,6 +39,7 @@ private:
 
     std::string m_strFileName;
     int m_fd = -1;
+    int m_nLastErrno = 0;
     // The open file, to tell whether the path still names it.
     std::uint32_t m_devMajor = 0;
     std::uint32_t m_devMinor = 0;

@@ -162,4 +162,6 @@ private:
     bool m_bAutoDel = false;
     bool m_bLogging = false;
     CLogFile m_logFile;
+    // Whether the log file took the last line, so that a change is told once, not per line.
+    bool m_bLogWritable = true;
 };

@@ -10,8 +10,18 @@
 
 void CViewerDlg::Output(const std::string& text)
 {
-    if (m_bLogging)
-        m_logFile.WriteLine(text);
+    if (m_bLogging) {
+        const bool written = m_logFile.WriteLine(text);
+        // Lines the log does not take would be gone unnoticed (the window keeps only the newest
+        // ones): the window says when the log stops taking them and when it takes them again.
+        if (written != m_bLogWritable) {
+            m_bLogWritable = written;
+            if (m_pInfoDlg)
+                m_pInfoDlg->AddLine(written ? "Log-Datei wieder beschreibbar: " + m_strLogPath
+                                            : "Log-Datei nicht beschreibbar: " + m_strLogPath +
+                                                  " (" + m_logFile.LastError() + ")");
+        }
+    }
     if (m_pInfoDlg)
         m_pInfoDlg->AddLine(text);
 }
@@ -19,6 +29,7 @@ void CViewerDlg::Output(const std::string& text)
 void CViewerDlg::OnLogCheck()
 {
     m_bLogging = m_pChkLog->isChecked();
+    m_bLogWritable = true;
     m_pBtnLogFile->setEnabled(m_bLogging);
 }
 
@@ -57,5 +68,6 @@ void CViewerDlg::OnLogFile()
 
     m_strLogPath = chooser.selectedFiles().constFirst().toStdString();
     m_logFile.SetFileName(m_strLogPath);
+    m_bLogWritable = true;
     SetLogFileCaption(m_strLogPath);
 }

@@ -9,6 +9,7 @@
 #include <regex>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -354,6 +355,35 @@ TEST_F(LogFileTest, TwoWritersOnOneFileInterleaveWholeLines)
         ASSERT_TRUE(other.WriteLine(expected.back()));
     }
     EXPECT_EQ(TextsIn(Path("app.log")), expected);
+}
+
+// Two programs logging to one file rotate it together now and then: neither may delete the
+// backup the other has just made. Lines of both fit into the file and its backup.
+TEST_F(LogFileTest, TwoProgramsRotatingOneFileLoseNoLine)
+{
+    constexpr int kLines = 5000;
+    for (int round = 0; round < 20; ++round) {
+        const std::string path = Path("r" + std::to_string(round) + ".log");
+        std::vector<pid_t> children;
+        for (char writer : {'A', 'B'}) {
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                CLogFile log;
+                log.SetFileName(path);
+                for (int i = 0; i < kLines; ++i)
+                    log.WriteLine(writer + std::to_string(i) + std::string(90, '.'));
+                _exit(0);
+            }
+            children.push_back(child);
+        }
+        for (pid_t child : children)
+            waitpid(child, nullptr, 0);
+        std::vector<std::string> lines = TextsIn(path);
+        const std::vector<std::string> backup = TextsIn(CLogFile::BackupPath(path));
+        lines.insert(lines.end(), backup.begin(), backup.end());
+        ASSERT_EQ(lines.size(), 2u * kLines) << "round " << round;
+    }
 }
 
 TEST_F(LogFileTest, ReleasesEveryDescriptor)

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -22,6 +23,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest/QTest>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -506,6 +509,24 @@ TEST_F(ViewerDlgSettingsTest, LogFileButtonShortensChosenPathsOnly)
 
     QTest::mouseClick(Child<QCheckBox>(&dlg, "IDC_LOG"), Qt::LeftButton);
     EXPECT_FALSE(button->isEnabled());
+}
+
+// A log that stops taking lines is told once in the window, and once when it takes them again.
+TEST_F(ViewerDlgSettingsTest, LogFaultsAreToldOnce)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("fehlt/tavrin.log").toStdString();
+    WriteSettingsFile("[General]\nLogging=" + path + "\nLogset=1\n");
+    CViewerDlg dlg;
+    for (const char* line : {"eins", "zwei"})
+        dlg.Output(line);
+    QDir(dir.path()).mkdir("fehlt");
+    for (const char* line : {"drei", "vier"})
+        dlg.Output(line);
+    EXPECT_EQ(InfoLines(dlg),
+              (Lines{"Log-Datei nicht beschreibbar: " + path + " (" + std::strerror(ENOENT) + ")",
+                     "eins", "zwei", "Log-Datei wieder beschreibbar: " + path, "drei", "vier"}));
+    EXPECT_EQ(LogLines(QString::fromStdString(path)), (Lines{"drei", "vier"}));
 }
 
 TEST_F(ViewerDlgSettingsTest, CloseBoxOfAToolWindowUnticksItsBox)
