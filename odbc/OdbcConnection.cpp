@@ -361,10 +361,20 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
                       value.m_strRaw, isNull);
         value.m_bBinary = true;
         text.assign(value.m_strRaw.c_str());
+    } else if ((kind == KindFloat || kind == KindDouble) && GetDbmsName() != "SQLite") {
+        // A data source with a type per column gives a double in full only as a double: the text
+        // of a MariaDB FLOAT has six digits.
+        double number = 0;
+        SQLLEN indicator = 0;
+        r = SQLGetData(m_hstmt, value.m_nColumn, SQL_C_DOUBLE, &number, 0, &indicator);
+        isNull = indicator == SQL_NULL_DATA;
+        if (Succeeded(r) && !isNull)
+            AppendDouble(text, number);
     } else {
-        // Numbers too are read as the driver's text: it holds every digit of a 64-bit integer,
-        // and it shows a value that is no number at all, which SQLite keeps in any column and
-        // a numeric read would turn into 0, NULL or a cut number.
+        // Integers, and SQLite's doubles, are read as the driver's text: it holds every digit
+        // of a 64-bit integer, and it shows a value that is no number at all, which SQLite keeps
+        // in any column and a numeric read would turn into 0, NULL or a cut number. (SQLite's
+        // driver hands out a double as the same 15-digit text either way.)
         r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_CHAR, text, isNull);
         // Text ends at the first zero byte, as a C string would.
         std::size_t zero = text.find('\0');
