@@ -116,6 +116,12 @@ void CViewerDlg::WriteLoginFields()
 
 void CViewerDlg::closeEvent(QCloseEvent* event)
 {
+    // A running command is stopped first; the program ends when it has.
+    if (m_pProgress) {
+        m_pProgress->reject();
+        event->ignore();
+        return;
+    }
     ReadLoginFields();
     SaveSettings();
     QDialog::closeEvent(event);

@@ -2,8 +2,10 @@
 
 #include "log/LogFile.h"
 #include "odbc/OdbcConnection.h"
+#include "tools/ProgressDlg.h"
 
 #include <QDialog>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -63,6 +65,16 @@ public:
     // its catalog where that is not the current one.
     std::string QualifiedTableName(const std::string& catalog, const std::string& schema,
                                    const std::string& name);
+
+    // Long commands run one at a time, watched by a progress window that can stop them. The
+    // generators step it once per row; false means the user stopped the command.
+    bool StepProgress(bool look = false) { return !m_pProgress || m_pProgress->Step(look); }
+    void SetProgressWork(const std::string& text);
+    bool CommandRunning() const { return m_pProgress != nullptr; }
+    // Export of the selected tables into a script file the user chooses.
+    void OnExportToFile();
+    // The data source as the user named it at Connect.
+    const std::string& SourceName() const { return m_strSource; }
 
     // The SQL command's statement and the history of this run.
     void SetSqlText(const std::string& text);
@@ -129,6 +141,7 @@ private:
     void OnStruct();
     void OnClients();
     void UpdateClientsButton();
+    void RunCommand(const std::function<void()>& work);
 
     int m_nClients = 0;
     bool m_bAboutOpen = false;
@@ -164,4 +177,5 @@ private:
     CLogFile m_logFile;
     // Whether the log file took the last line, so that a change is told once, not per line.
     bool m_bLogWritable = true;
+    std::unique_ptr<CProgressDlg> m_pProgress;
 };

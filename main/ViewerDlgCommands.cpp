@@ -9,6 +9,7 @@
 #include "tools/TablesDlg.h"
 #include "ui_IDD_MAIN.h"
 
+#include <QFileDialog>
 #include <QRect>
 #include <new>
 
@@ -82,20 +83,56 @@ std::string CViewerDlg::QualifiedTableName(const std::string& catalog, const std
     return qualified;
 }
 
-void CViewerDlg::OnStruct()
+void CViewerDlg::RunCommand(const std::function<void()>& work)
 {
+    // The progress window lets the other windows take events: a second command must wait.
+    if (m_pProgress)
+        return;
     CWaitCursor wait;
     ClearInfoIfAutoDel();
-    if (m_pTablesDlg)
-        m_pTablesDlg->ReportSelectedStructures();
+    m_pProgress = std::make_unique<CProgressDlg>(this);
+    work();
+    m_pProgress.reset();
+}
+
+void CViewerDlg::SetProgressWork(const std::string& text)
+{
+    if (m_pProgress)
+        m_pProgress->SetWork(text);
+}
+
+void CViewerDlg::OnStruct()
+{
+    RunCommand([this] {
+        if (m_pTablesDlg)
+            m_pTablesDlg->ReportSelectedStructures();
+    });
 }
 
 void CViewerDlg::OnExport()
 {
-    CWaitCursor wait;
-    ClearInfoIfAutoDel();
-    if (m_pTablesDlg)
-        m_pTablesDlg->ExportSelectedTables();
+    RunCommand([this] {
+        if (m_pTablesDlg)
+            m_pTablesDlg->ExportSelectedTables();
+    });
+}
+
+void CViewerDlg::OnExportToFile()
+{
+    if (m_pProgress || !m_pTablesDlg || !m_pBtnExport->isEnabled() ||
+        m_pTablesDlg->SelectedTables().empty())
+        return;
+    QFileDialog chooser(this);
+    chooser.setObjectName("IDD_EXPORTFILE");
+    chooser.setWindowModality(Qt::WindowModal);
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    chooser.setNameFilters({"SQL-Skripte (*.sql)"});
+    chooser.setDefaultSuffix("sql");
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return;
+    const QString path = chooser.selectedFiles().constFirst();
+    RunCommand([this, &path] { m_pTablesDlg->ExportSelectedTablesToFile(path.toStdString()); });
 }
 
 CStructDlg* CViewerDlg::CreateClientWindow()

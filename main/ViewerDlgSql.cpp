@@ -41,45 +41,53 @@ void CViewerDlg::OnSql()
     if (dlg.exec() != QDialog::Accepted)
         return;
 
-    CWaitCursor wait;
-    ClearInfoIfAutoDel();
-    Output(m_strSql);
-    int ret = 0;
-    if (ExecuteStatement(m_strSql, &ret)) {
-        int n = m_odbc.GetColumnCount();
-        std::string line;
-        for (int i = 1; i <= n; ++i) {
-            line += m_odbc.GetColumnName(i);
-            line += '\t';
-        }
-        Output(line);
-        int r;
-        while ((r = m_odbc.Fetch()) == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO) {
-            line.clear();
-            for (int j = 1; j <= n; ++j) {
-                line += m_odbc.GetColumnValue(j).m_strText;
+    RunCommand([this] {
+        Output(m_strSql);
+        int ret = 0;
+        if (ExecuteStatement(m_strSql, &ret)) {
+            int n = m_odbc.GetColumnCount();
+            std::string line;
+            for (int i = 1; i <= n; ++i) {
+                line += m_odbc.GetColumnName(i);
                 line += '\t';
             }
             Output(line);
-        }
-        // A statement without a result set ends its rows at once with an error of "no
-        // cursor"; only a failure while rows were coming is a failure of the statement.
-        if (r == SQL_NO_DATA || n == 0) {
-            Output("SQL succeeded.");
+            SetProgressWork("SQL");
+            int r;
+            bool stopped = false;
+            while ((r = m_odbc.Fetch()) == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO) {
+                line.clear();
+                for (int j = 1; j <= n; ++j) {
+                    line += m_odbc.GetColumnValue(j).m_strText;
+                    line += '\t';
+                }
+                Output(line);
+                if (!StepProgress()) {
+                    stopped = true;
+                    break;
+                }
+            }
+            // A statement without a result set ends its rows at once with an error of "no
+            // cursor"; only a failure while rows were coming is a failure of the statement.
+            if (stopped) {
+                Output("Abbruch durch Benutzer.");
+            } else if (r == SQL_NO_DATA || n == 0) {
+                Output("SQL succeeded.");
+            } else {
+                Output("SQL failed.");
+                Output("Fehler: <" + std::to_string(r) + ">");
+                std::string error;
+                m_odbc.GetErrorText(error);
+                Output(error);
+            }
         } else {
             Output("SQL failed.");
-            Output("Fehler: <" + std::to_string(r) + ">");
+            Output("Fehler: <" + std::to_string(ret) + ">");
             std::string error;
             m_odbc.GetErrorText(error);
             Output(error);
         }
-    } else {
-        Output("SQL failed.");
-        Output("Fehler: <" + std::to_string(ret) + ">");
-        std::string error;
-        m_odbc.GetErrorText(error);
-        Output(error);
-    }
-    // An open cursor would hold locks until the next command.
-    ResetStatement();
+        // An open cursor would hold locks until the next command.
+        ResetStatement();
+    });
 }

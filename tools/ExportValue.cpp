@@ -8,13 +8,20 @@ namespace {
 
 void AppendQuoted(std::string& out, const std::string& text, ScriptDialect dialect)
 {
-    const char* special = dialect == ScriptDialect::MySQL ? "'\\" : "'";
+    const char* special = dialect == ScriptDialect::MySQL    ? "'\\\r"
+                          : dialect == ScriptDialect::SQLite ? "'\r"
+                                                             : "'";
     out += '\'';
     std::size_t start = 0;
     for (std::size_t found = text.find_first_of(special); found != std::string::npos;
          found = text.find_first_of(special, start)) {
-        out.append(text, start, found + 1 - start);
-        out += text[found];
+        out.append(text, start, found - start);
+        if (text[found] != '\r')
+            out.append(2, text[found]);
+        else if (dialect == ScriptDialect::MySQL)
+            out += "\\r";
+        else
+            out += "'||char(13)||'";
         start = found + 1;
     }
     out.append(text, start, std::string::npos);
@@ -47,6 +54,8 @@ ScriptDialect DialectOf(const std::string& dbmsName)
         return ScriptDialect::PostgreSQL;
     if (dbmsName == "MariaDB" || dbmsName == "MySQL")
         return ScriptDialect::MySQL;
+    if (dbmsName == "SQLite")
+        return ScriptDialect::SQLite;
     return ScriptDialect::Standard;
 }
 

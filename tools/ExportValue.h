@@ -7,12 +7,15 @@
 // How one value and one table name are written into an export script, so that running the
 // script against an empty copy of the table gives back the exported rows.
 
-// How a data source reads literals back. Standard SQL (SQLite): quotes doubled, bytes as
-// X'00FF'. PostgreSQL takes X'..' for a bit string and wants the bytea literal '\x00FF'. MySQL
-// and MariaDB read a backslash in a string as an escape, so it is doubled too.
+// How a data source reads literals back. Standard SQL: quotes doubled, bytes as X'00FF'.
+// PostgreSQL takes X'..' for a bit string and wants the bytea literal '\x00FF'. MySQL and
+// MariaDB read a backslash in a string as an escape, so it is doubled too. The command-line
+// clients of SQLite and MariaDB drop a carriage return before a line end even inside a string,
+// so there a carriage return is written as char(13) and as \r.
 enum class ScriptDialect
 {
     Standard,
+    SQLite,
     PostgreSQL,
     MySQL
 };

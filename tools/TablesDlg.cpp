@@ -3,6 +3,7 @@
 #include "main/ViewerDlg.h"
 #include "ui_IDD_TABLES.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
@@ -28,6 +29,15 @@ CTablesDlg::CTablesDlg(QWidget* parent) : CToolDlg(parent), m_ui(std::make_uniqu
     // resized. The viewport itself is laid out only when the window is first shown, so ask the
     // list what it will be.
     m_list->setColumnWidth(0, m_list->maximumViewportSize().width());
+
+    m_list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* toFile = new QAction(QStringLiteral("Export in &Datei..."), m_list);
+    toFile->setObjectName("IDM_EXPORTFILE");
+    connect(toFile, &QAction::triggered, this, [this] {
+        if (m_pMainDlg)
+            m_pMainDlg->OnExportToFile();
+    });
+    m_list->addAction(toFile);
 }
 
 CTablesDlg::~CTablesDlg() = default;

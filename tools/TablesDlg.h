@@ -2,6 +2,7 @@
 
 #include "tools/ToolDlg.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,11 +37,20 @@ public:
     // The commands on the selected tables, reported line by line through the main dialog.
     bool ExportSelectedTables();
     void ReportSelectedStructures();
+    // The export script into a file, written whole or not at all; the main dialog hears only
+    // how many rows of each table went there.
+    bool ExportSelectedTablesToFile(const std::string& path);
 
 protected:
     void OnToolClose() override;
 
 private:
+    // The export of every selected table: put gets each statement, beginTable and endTable
+    // (with its rows) frame each table that went out whole.
+    bool ExportTables(const std::function<void(const std::string&)>& put,
+                      const std::function<void(const std::string&)>& beginTable,
+                      const std::function<void(const std::string&, long long)>& endTable);
+
     std::unique_ptr<Ui::IDD_TABLES> m_ui;
     QTreeWidget* m_list = nullptr;
     int m_nTables = 0;

@@ -1,61 +1,150 @@
-// The export script: one INSERT statement per row of every selected table.
+// The export script: one INSERT statement per row of every selected table, into the Information
+// window and the log, or into a script file.
 
 #include "main/ViewerDlg.h"
 #include "tools/ExportValue.h"
 #include "tools/TablesDlg.h"
 
-bool CTablesDlg::ExportSelectedTables()
+#include <QDateTime>
+#include <QSaveFile>
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+enum class TableEnd
+{
+    Done,
+    Failed,
+    Stopped
+};
+
+// Runs "Select * From" on one table and hands every row's statement to put; counts the rows.
+TableEnd ExportTable(CViewerDlg& main, const std::string& table, ScriptDialect dialect,
+                     const std::function<void(const std::string&)>& put, long long& rows)
+{
+    int ret = 0;
+    if (!main.ExecuteStatement("Select * From " + table, &ret))
+        return TableEnd::Failed;
+    const int n = main.GetColumnCount();
+    std::vector<int> kinds(static_cast<std::size_t>(n > 0 ? n : 0) + 1);
+    kinds[0] = n;
+    for (int i = 1; i <= n; ++i)
+        kinds[static_cast<std::size_t>(i)] = main.GetColumnType(i);
+    const std::string prefix = "Insert Into " + table + " Values (";
+    std::string line;
+    int r;
+    while ((r = main.FetchRowResult()) == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO) {
+        line.assign(prefix);
+        for (int p = 1; p <= n; ++p) {
+            AppendExportValue(line, kinds[static_cast<std::size_t>(p)], main.GetColumnValue(p),
+                              dialect);
+            if (p != n)
+                line += ',';
+        }
+        line += ')';
+        put(line);
+        ++rows;
+        if (!main.StepProgress())
+            return TableEnd::Stopped;
+    }
+    // A script that silently stops halfway would pass for a whole one.
+    return r == SQL_NO_DATA ? TableEnd::Done : TableEnd::Failed;
+}
+
+} // namespace
+
+bool CTablesDlg::ExportTables(const std::function<void(const std::string&)>& put,
+                              const std::function<void(const std::string&)>& beginTable,
+                              const std::function<void(const std::string&, long long)>& endTable)
 {
     if (!m_pMainDlg)
         return false;
     CViewerDlg& main = *m_pMainDlg;
-    bool ok = true;
     main.Output("");
-    std::string line;
     COdbcConnection& connection = main.Connection();
     const ScriptDialect dialect = DialectOf(connection.GetDbmsName());
     // The script must give back every value exactly; the other commands show trimmed text.
     connection.SetExactValues(true);
     std::vector<std::string> schemas, catalogs;
     const std::vector<std::string> names = SelectedTables(&schemas, &catalogs);
-    for (std::size_t t = 0; t < names.size(); ++t) {
-        const std::string& name = names[t];
-        main.Output("Tabellen-Export von (" + name + ")\r\n");
-        const std::string table = main.QualifiedTableName(catalogs[t], schemas[t], name);
-        int ret = 0;
-        bool failed = !main.ExecuteStatement("Select * From " + table, &ret);
-        if (!failed) {
-            const int n = main.GetColumnCount();
-            std::vector<int> kinds(static_cast<std::size_t>(n > 0 ? n : 0) + 1);
-            kinds[0] = n;
-            for (int i = 1; i <= n; ++i)
-                kinds[static_cast<std::size_t>(i)] = main.GetColumnType(i);
-            const std::string prefix = "Insert Into " + table + " Values (";
-            int r;
-            while ((r = main.FetchRowResult()) == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO) {
-                line.assign(prefix);
-                for (int p = 1; p <= n; ++p) {
-                    AppendExportValue(line, kinds[static_cast<std::size_t>(p)],
-                                      main.GetColumnValue(p), dialect);
-                    if (p != n)
-                        line += ',';
-                }
-                line += ')';
-                main.Output(line);
-            }
-            // A script that silently stops halfway would pass for a whole one.
-            failed = r != SQL_NO_DATA;
-        }
-        if (failed) {
-            ok = false;
-            main.Output("Abbruch wegen Fehler.");
-            std::string error;
-            main.Output(main.GetErrorText(error));
-            break;
-        }
+    TableEnd end = TableEnd::Done;
+    for (std::size_t t = 0; t < names.size() && end == TableEnd::Done; ++t) {
+        main.Output("Tabellen-Export von (" + names[t] + ")\r\n");
+        main.SetProgressWork("Export von " + names[t]);
+        const std::string table = main.QualifiedTableName(catalogs[t], schemas[t], names[t]);
+        beginTable(names[t]);
+        long long rows = 0;
+        end = ExportTable(main, table, dialect, put, rows);
+        if (end == TableEnd::Done)
+            endTable(names[t], rows);
     }
     connection.SetExactValues(false);
+    if (end == TableEnd::Failed) {
+        main.Output("Abbruch wegen Fehler.");
+        std::string error;
+        main.Output(main.GetErrorText(error));
+    } else if (end == TableEnd::Stopped) {
+        main.Output("Abbruch durch Benutzer.");
+    }
     // An open cursor would hold the tables' locks until the next command.
     main.ResetStatement();
-    return ok;
+    return end == TableEnd::Done;
+}
+
+bool CTablesDlg::ExportSelectedTables()
+{
+    CViewerDlg* main = m_pMainDlg;
+    return ExportTables([main](const std::string& line) { main->Output(line); },
+                        [](const std::string&) {}, [](const std::string&, long long) {});
+}
+
+bool CTablesDlg::ExportSelectedTablesToFile(const std::string& path)
+{
+    if (!m_pMainDlg)
+        return false;
+    CViewerDlg& main = *m_pMainDlg;
+    // Written beside the target and renamed over it only when whole: a failure or a stop leaves
+    // an existing file as it was.
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        main.Output("");
+        main.Output("Abbruch wegen Fehler.");
+        main.Output(path + ": " + file.errorString().toStdString());
+        return false;
+    }
+    std::string text;
+    const auto write = [&file, &text] {
+        file.write(text.data(), static_cast<qint64>(text.size()));
+        text.clear();
+    };
+    text = "-- Tavrin: Export aus " + main.SourceName() + " vom " +
+           QDateTime::currentDateTime().toString("dd.MM.yyyy hh:mm:ss").toStdString() + "\n";
+    const bool ok = ExportTables(
+        [&](const std::string& line) {
+            text.append(line).append(";\n");
+            if (text.size() >= 64 * 1024)
+                write();
+        },
+        [&](const std::string& name) {
+            // A line break in a name would end the comment and make the rest of it a statement.
+            std::string shown = name;
+            std::replace(shown.begin(), shown.end(), '\n', ' ');
+            std::replace(shown.begin(), shown.end(), '\r', ' ');
+            text.append("-- Tabelle ").append(shown).append("\n");
+        },
+        [&](const std::string&, long long rows) {
+            main.Output(std::to_string(rows) + " Zeilen nach " + path);
+        });
+    write();
+    if (!ok) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        main.Output("Abbruch wegen Fehler.");
+        main.Output(path + ": " + file.errorString().toStdString());
+        return false;
+    }
+    return true;
 }

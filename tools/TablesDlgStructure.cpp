@@ -5,6 +5,7 @@
 #include "tools/StructDlg.h"
 #include "tools/TablesDlg.h"
 
+#include <QPointer>
 #include <cstdio>
 
 namespace {
@@ -27,9 +28,16 @@ void CTablesDlg::ReportSelectedStructures()
     main.Output("");
     std::vector<std::string> schemas, catalogs;
     const std::vector<std::string> names = SelectedTables(&schemas, &catalogs);
+    main.SetProgressWork("Struktur");
     for (std::size_t t = 0; t < names.size(); ++t) {
+        // Between two tables the user may stop the command; the progress window lets events in,
+        // and so the user may close a window while it is being filled.
+        if (t > 0 && !main.StepProgress(true)) {
+            main.Output("Abbruch durch Benutzer.");
+            break;
+        }
         const std::string& name = names[t];
-        CStructDlg* window = main.CreateClientWindow();
+        QPointer<CStructDlg> window = main.CreateClientWindow();
         if (window)
             window->SetTitle(name);
         main.Output("Tabellen-Struktur von (" + name + ")");
