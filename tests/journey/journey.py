@@ -174,13 +174,15 @@ class Desktop:
         except Failure:
             pass
 
-    def click(self, window, x, y, modifier=None, activate=True):
+    def click(self, window, x, y, modifier=None, activate=True, button=1):
         if activate:
             self.activate(window)
         press = ["keydown", modifier] if modifier else []
         release = ["keyup", modifier] if modifier else []
-        self.run("xdotool", *press, "mousemove", "--sync", "--window", window, str(x), str(y),
-                 "click", "1", *release)
+        # No --sync: xdotool would wait in vain when the pointer is there already. The server
+        # takes the move before the click all the same.
+        self.run("xdotool", *press, "mousemove", "--window", window, str(x), str(y), "click",
+                 str(button), *release)
 
     def press(self, main, control):
         self.click(main, *self.controls[control])
@@ -194,8 +196,7 @@ class Desktop:
 
     def close_box(self, window):
         x, y, w, _ = self.geometry(window)
-        self.run("xdotool", "mousemove", "--sync", str(x + w - 10), str(y - TITLE // 2), "click",
-                 "1")
+        self.run("xdotool", "mousemove", str(x + w - 10), str(y - TITLE // 2), "click", "1")
 
     def log_lines(self):
         """The lines of the log file without their time stamps."""
@@ -222,7 +223,8 @@ class Desktop:
         self.keys(main, "x", "Return")
         self.logged("Connect ok.")
         self.press(main, "IDC_SELECT")
-        self.logged("# (4) Usertables #")
+        self.wait("the table list", lambda: any(line.endswith(" Usertables #")
+                                                for line in self.log_lines()))
 
     def keep_evidence(self):
         out = os.environ.get("TAVRIN_JOURNEY_OUT", self.work)
@@ -348,7 +350,32 @@ def absurd(d):
         d.wait(f"{title} on the screen", lambda: d.on_screen(d.window(title)))
 
 
-JOURNEYS = {f.__name__: f for f in (export, struktur, toolwindows, copy, firststart, absurd)}
+def cancel(d):
+    """A file export of 2,000,000 rows, chosen from the Tabellen window's context menu over an
+    existing file, stopped with Escape in its progress window: the file stays as it was."""
+    with sqlite3.connect(os.path.join(d.work, "journey.db")) as db:
+        db.execute("CREATE TABLE gross AS WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL "
+                   "SELECT i + 1 FROM s WHERE i < 2000000) SELECT i, 'Zeile ' || i AS t FROM s")
+    target = os.path.join(d.work, "alt.sql")
+    d.write("alt.sql", "alt\n")
+    main, tables = logged_on(d)
+    d.click_row(tables, 4)
+    d.click(tables, 40, ROW_TOP + ROW_H * 4, activate=False, button=3)
+    d.run("xdotool", "sleep", "0.3", "key", "d")
+    d.keys(d.window("Speichern unter"), "ctrl+a")
+    d.run("xdotool", "type", "--delay", "20", target)
+    d.run("xdotool", "key", "Return")
+    d.wait("the question to replace", lambda: len(d.windows("Speichern unter")) == 2)
+    d.run("xdotool", "key", "alt+j")
+    d.keys(d.window("Tavrin"), "Escape")
+    d.logged("Abbruch durch Benutzer.")
+    with open(target) as f:
+        check(f.read() == "alt\n", "the existing file changed")
+    check(os.listdir(d.work).count("alt.sql") == 1, "")
+
+
+JOURNEYS = {f.__name__: f for f in (export, struktur, toolwindows, copy, firststart, absurd,
+                                    cancel)}
 
 
 def main():
