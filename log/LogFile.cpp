@@ -15,6 +15,7 @@
 namespace {
 
 constexpr std::uint64_t kRotateAbove = 1048576;
+constexpr std::int64_t kLookEveryMs = 100;
 constexpr std::size_t kKeepBufferUpTo = 64 * 1024;
 
 } // namespace
@@ -65,26 +66,38 @@ bool CLogFile::WriteText(std::string_view text)
 {
     // The out-of-memory report is written through here, so a failed allocation must not escape.
     try {
-        // The path is looked at once per line, and that one look also tells the size for the
-        // rotation: with the write, two system calls per line.
+        // The path is looked at once per 100 ms, not per line: a file moved, deleted or replaced
+        // meanwhile is noticed that much later, and the lines up to then go to the old file,
+        // which keeps them. The look also tells the size for the rotation; in between, the
+        // size grows by what this writer writes.
         struct statx file
         {
         };
         bool closedCleanly = true;
-        if (m_fd >= 0 && !StillNamesOpenFile(file))
-            closedCleanly = Close();
-        if (m_fd < 0 && !Open(file))
-            return false;
+        const std::int64_t now = CoarseMilliseconds();
+        if (m_fd >= 0 && now >= m_nextLook) {
+            if (StillNamesOpenFile(file))
+                Remember(file, now);
+            else
+                closedCleanly = Close();
+        }
+        if (m_fd < 0) {
+            if (!Open(file))
+                return false;
+            Remember(file, now);
+        }
 
-        if (NeedsRotation(file)) {
+        if (m_bRegular && m_nSize > kRotateAbove) {
             Rotate();
             closedCleanly = Close() && closedCleanly;
             if (!Open(file))
                 return false;
+            Remember(file, now);
         }
 
         FormatLine(text);
         const bool written = WriteFormattedLine();
+        m_nSize += written ? m_line.size() : 0;
         if (m_line.capacity() > kKeepBufferUpTo)
             m_line = std::string();
         if (!written) {
@@ -97,6 +110,21 @@ bool CLogFile::WriteText(std::string_view text)
     } catch (const std::exception&) {
         return false;
     }
+}
+
+std::int64_t CLogFile::CoarseMilliseconds()
+{
+    // The coarse clock costs next to nothing, and a look every 100 ms needs no finer one.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+void CLogFile::Remember(const struct statx& file, std::int64_t now)
+{
+    m_nSize = file.stx_size;
+    m_bRegular = S_ISREG(file.stx_mode);
+    m_nextLook = now + kLookEveryMs;
 }
 
 std::string CLogFile::LastError() const

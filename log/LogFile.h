@@ -8,7 +8,7 @@
 
 // Appends time-stamped lines to a log file that rotates into a one-generation ".BAK" backup
 // once it has grown beyond 1 MiB. The descriptor stays open between lines, yet a file that was
-// moved, deleted or replaced meanwhile is noticed and the line goes to a new file at the path.
+// moved, deleted or replaced is noticed within 100 ms and the lines go to a new file at the path.
 class CLogFile
 {
 public:
@@ -31,6 +31,8 @@ private:
     static bool Inspect(int dirfd, const char* path, int flags, struct statx& file);
     bool StillNamesOpenFile(struct statx& file) const;
     static bool NeedsRotation(const struct statx& file);
+    static std::int64_t CoarseMilliseconds();
+    void Remember(const struct statx& file, std::int64_t now);
     void Rotate();
     bool Open(struct statx& file);
     bool Close();
@@ -40,6 +42,10 @@ private:
     std::string m_strFileName;
     int m_fd = -1;
     int m_nLastErrno = 0;
+    // What the last look at the path found, and when to look again.
+    std::uint64_t m_nSize = 0;
+    bool m_bRegular = false;
+    std::int64_t m_nextLook = 0;
     // The open file, to tell whether the path still names it.
     std::uint32_t m_devMajor = 0;
     std::uint32_t m_devMinor = 0;
