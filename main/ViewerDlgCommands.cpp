@@ -93,6 +93,8 @@ void CViewerDlg::RunCommand(const std::function<void()>& work)
     m_pProgress = std::make_unique<CProgressDlg>(this);
     work();
     m_pProgress.reset();
+    if (m_pInfoDlg)
+        m_pInfoDlg->CatchUp();
 }
 
 void CViewerDlg::SetProgressWork(const std::string& text)

@@ -36,6 +36,8 @@ public:
     // Every entry as added, without the CR LF the window ends it with.
     std::vector<std::string> Entries() const;
     std::size_t LineCount() const { return m_lines.size(); }
+    // Shows what the buffer holds now rather than at the next pass of the event loop.
+    void CatchUp();
 
 protected:
     void OnToolClose() override;
