@@ -55,6 +55,8 @@ bool IsInteger(const std::string& text)
     if (digits == 0 || digits > 19 ||
         text.find_first_not_of("0123456789", text.size() - digits) != std::string::npos)
         return false;
+    if (digits < 19)
+        return true;
     errno = 0;
     std::strtoll(text.c_str(), nullptr, 10);
     return errno != ERANGE;

@@ -8,21 +8,24 @@ namespace {
 
 void AppendQuoted(std::string& out, const std::string& text, ScriptDialect dialect)
 {
-    const char* special = dialect == ScriptDialect::MySQL    ? "'\\\r"
-                          : dialect == ScriptDialect::SQLite ? "'\r"
-                                                             : "'";
+    const bool backslash = dialect == ScriptDialect::MySQL;
+    const bool carriageReturn = backslash || dialect == ScriptDialect::SQLite;
     out += '\'';
+    // A plain loop: find_first_of with more than one character calls memchr per byte of text.
     std::size_t start = 0;
-    for (std::size_t found = text.find_first_of(special); found != std::string::npos;
-         found = text.find_first_of(special, start)) {
-        out.append(text, start, found - start);
-        if (text[found] != '\r')
-            out.append(2, text[found]);
-        else if (dialect == ScriptDialect::MySQL)
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = text[i];
+        if (c != '\'' && !(c == '\\' && backslash) && !(c == '\r' && carriageReturn))
+            continue;
+        out.append(text, start, i - start);
+        if (c != '\r')
+            out.append(2, c);
+        else if (backslash)
             out += "\\r";
         else
             out += "'||char(13)||'";
-        start = found + 1;
+        start = i + 1;
     }
     out.append(text, start, std::string::npos);
     out += '\'';
