@@ -316,7 +316,7 @@ const CColumnValue& COdbcConnection::GetColumnValue(int column)
 }
 
 SQLRETURN COdbcConnection::ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType,
-                                     std::string& out, bool& isNull)
+                                     std::string& out, bool& isNull, SQLLEN firstPiece)
 {
     // Most values are short, and a driver may write the whole buffer it is given (the SQLite
     // driver pads character data with zeros to its end): the first piece goes into a small
@@ -324,7 +324,7 @@ SQLRETURN COdbcConnection::ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cTy
     char first[kFirstPieceSize];
     char large[kValueBufferSize];
     char* buffer = first;
-    SQLLEN size = kFirstPieceSize;
+    SQLLEN size = std::clamp<SQLLEN>(firstPiece, 2, kFirstPieceSize);
     isNull = false;
     SQLLEN indicator = 0;
     SQLRETURN r = SQLGetData(hstmt, column, cType, buffer, size, &indicator);
@@ -377,7 +377,10 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
         // of a 64-bit integer, and it shows a value that is no number at all, which SQLite keeps
         // in any column and a numeric read would turn into 0, NULL or a cut number. (SQLite's
         // driver hands out a double as the same 15-digit text either way.)
-        r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_CHAR, text, isNull);
+        // A number's text is short: a small first piece spares the driver padding 512 bytes.
+        const bool numeric = kind != KindChar;
+        r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_CHAR, text, isNull,
+                      numeric ? 32 : kFirstPieceSize);
         // Text ends at the first zero byte, as a C string would.
         std::size_t zero = text.find('\0');
         if (zero != std::string::npos)

@@ -84,7 +84,7 @@ private:
     CColumnValue& AddValue(int column);
     void ReadValue(CColumnValue& value, int kind, int sqlType);
     SQLRETURN ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType, std::string& out,
-                        bool& isNull);
+                        bool& isNull, SQLLEN firstPiece = 512);
     void RememberKind(int column, SQLSMALLINT sqlType);
 
     std::string m_strSql;
