@@ -41,7 +41,14 @@ void CViewerDlg::OnSql()
     if (dlg.exec() != QDialog::Accepted)
         return;
 
-    RunCommand([this] {
+    const auto reportFailure = [this](int code) {
+        Output("SQL failed.");
+        Output("Fehler: <" + std::to_string(code) + ">");
+        std::string error;
+        m_odbc.GetErrorText(error);
+        Output(error);
+    };
+    RunCommand([this, &reportFailure] {
         Output(m_strSql);
         int ret = 0;
         if (ExecuteStatement(m_strSql, &ret)) {
@@ -74,18 +81,10 @@ void CViewerDlg::OnSql()
             } else if (r == SQL_NO_DATA || n == 0) {
                 Output("SQL succeeded.");
             } else {
-                Output("SQL failed.");
-                Output("Fehler: <" + std::to_string(r) + ">");
-                std::string error;
-                m_odbc.GetErrorText(error);
-                Output(error);
+                reportFailure(r);
             }
         } else {
-            Output("SQL failed.");
-            Output("Fehler: <" + std::to_string(ret) + ">");
-            std::string error;
-            m_odbc.GetErrorText(error);
-            Output(error);
+            reportFailure(ret);
         }
         // An open cursor would hold locks until the next command.
         ResetStatement();
