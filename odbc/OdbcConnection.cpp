@@ -363,7 +363,7 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
                       value.m_strRaw, isNull);
         value.m_bBinary = true;
         text.assign(value.m_strRaw.c_str());
-    } else if ((kind == KindFloat || kind == KindDouble) && GetDbmsName() != "SQLite") {
+    } else if ((kind == KindFloat || kind == KindDouble) && !TypePerValue()) {
         // A data source with a type per column gives a double in full only as a double: the text
         // of a MariaDB FLOAT has six digits.
         double number = 0;
@@ -499,6 +499,7 @@ void COdbcConnection::ReadIdentifierInfo()
     m_strDbmsName.clear();
     if (Succeeded(SQLGetInfo(m_hdbc, SQL_DBMS_NAME, dbms, sizeof dbms, &length)))
         m_strDbmsName = dbms;
+    m_bTypePerValue = m_strDbmsName == "SQLite";
     SQLUSMALLINT identifierCase = 0;
     if (Succeeded(SQLGetInfo(m_hdbc, SQL_IDENTIFIER_CASE, &identifierCase, sizeof identifierCase,
                              nullptr)))

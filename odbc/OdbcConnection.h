@@ -107,5 +107,12 @@ private:
     int m_nIdentifierCase = 0;
     std::unordered_set<std::string> m_keywords;
     std::string m_strDbmsName;
+    // SQLite keeps a type per value rather than per column.
+    bool m_bTypePerValue = false;
+    bool TypePerValue()
+    {
+        ReadIdentifierInfo();
+        return m_bTypePerValue;
+    }
     void ReadIdentifierInfo();
 };
