@@ -3,6 +3,7 @@
 #include "odbc/ValueText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -52,9 +53,12 @@ bool IsBinarySqlType(int sqlType)
 bool IsInteger(const std::string& text)
 {
     const std::size_t digits = text.size() - (!text.empty() && text[0] == '-' ? 1 : 0);
-    if (digits == 0 || digits > 19 ||
-        text.find_first_not_of("0123456789", text.size() - digits) != std::string::npos)
+    if (digits == 0 || digits > 19)
         return false;
+    // A plain loop: find_first_not_of with a set of characters calls memchr per byte of text.
+    for (std::size_t i = text.size() - digits; i < text.size(); ++i)
+        if (text[i] < '0' || text[i] > '9')
+            return false;
     if (digits < 19)
         return true;
     errno = 0;
@@ -67,11 +71,22 @@ bool IsInteger(const std::string& text)
 bool ParseDouble(const std::string& text, double& number)
 {
     if (text.empty() || std::strchr("0123456789+-.iInN", text[0]) == nullptr ||
-        text.find_first_of("xX") != std::string::npos)
+        std::memchr(text.data(), 'x', text.size()) || std::memchr(text.data(), 'X', text.size()))
         return false;
-    char* end = nullptr;
-    number = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size();
+    const char* const end = text.data() + text.size();
+    // from_chars reads a decimal number at a fraction of strtod's cost and exactly as well;
+    // strtod stays for what only it takes whole: a leading plus, and values beyond a double's
+    // range, which it makes infinity or zero.
+    if (text[0] != '+') {
+        const std::from_chars_result read = std::from_chars(text.data(), end, number);
+        if (read.ec == std::errc())
+            return read.ptr == end;
+        if (read.ec != std::errc::result_out_of_range)
+            return false;
+    }
+    char* stop = nullptr;
+    number = std::strtod(text.c_str(), &stop);
+    return stop == end;
 }
 
 // The names ODBC reserves, or a data source lists as its own, separated by commas.
