@@ -28,7 +28,7 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
 {
     db().CreateTable("mit Blank",
                      {{"Spalte \"1\"", "SMALLINT", "SMALLINT"},
-                      {"ä;b", "VARCHAR(10)", "VARCHAR(10)"},
+                      {"ä;b", "CHAR(10)", "CHAR(10)"},
                       {"b", "LONGVARBINARY", "BYTEA"}},
                      {{"7", "'Meier'", db().BinaryLiteral(std::string("vor\0\xff'", 6))},
                       {"NULL", "NULL", "NULL"},
