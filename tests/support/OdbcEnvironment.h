@@ -20,9 +20,7 @@ std::string OdbcConfigDir();
 
 struct DataSource
 {
-    std::string dsn;
-    std::string user;
-    std::string password;
+    std::string dsn, user, password;
 };
 
 // A fresh SQLite file, or the PostgreSQL and MariaDB servers that scripts/test starts (port, user,

@@ -9,10 +9,7 @@
 // PostgreSQL's where it is not given.
 struct ColumnDef
 {
-    std::string name;
-    std::string sqliteType;
-    std::string postgresType;
-    std::string mariadbType{};
+    std::string name, sqliteType, postgresType, mariadbType{};
 };
 
 using Row = std::vector<std::string>; // SQL literals, one per column
@@ -61,7 +58,6 @@ protected:
     void SetUp() override;
     void TearDown() override { m_db.reset(); }
     TestDatabase& db() { return *m_db; }
-    Driver driver() const { return GetParam(); }
     bool isSQLite() const { return GetParam() == Driver::SQLite; }
     bool isPostgres() const { return GetParam() == Driver::PostgreSQL; }
     bool isMariaDB() const { return GetParam() == Driver::MariaDB; }
