@@ -106,28 +106,23 @@ TEST_P(OdbcConnectionTest, ConnectAgainAndDisconnectEndTheSession)
     const auto descriptors = [] {
         return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
     };
+    m_conn.Disconnect();
     const auto idle = descriptors();
-    {
-        COdbcConnection conn;
-        conn.SetQuiet(true);
-        ASSERT_EQ(Connect(conn, SourceFor(Driver::SQLite)), 0);
-        EXPECT_EQ(conn.GetDbmsName(), "SQLite");
-        ASSERT_EQ(Connect(conn, db().source()), 0);
-        const auto connected = descriptors();
-        for (int i = 0; i < 20; ++i)
-            ASSERT_EQ(Connect(conn, db().source()), 0);
-        EXPECT_EQ(descriptors(), connected);
-        EXPECT_EQ(conn.GetDbmsName(), DriverName(GetParam()));
-        conn.Disconnect();
-        conn.Disconnect(); // twice is harmless
-        EXPECT_EQ(descriptors(), idle);
-        EXPECT_FALSE(conn.HasStatement());
-        EXPECT_EQ(conn.ExecDirect("SELECT 1"), SQL_INVALID_HANDLE);
-        ASSERT_EQ(Connect(conn, db().source()), 0);
-        ASSERT_TRUE(conn.ExecDirect("SELECT 2") == 0 && conn.Fetch() == 0);
-        EXPECT_EQ(conn.GetColumnText(1), "2");
-    }
+    ASSERT_EQ(Connect(m_conn, SourceFor(Driver::SQLite)), 0);
+    EXPECT_EQ(m_conn.GetDbmsName(), "SQLite");
+    ASSERT_EQ(Connect(m_conn, db().source()), 0);
+    const auto connected = descriptors();
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(Connect(m_conn, db().source()), 0);
+    EXPECT_EQ(descriptors(), connected);
+    EXPECT_EQ(m_conn.GetDbmsName(), DriverName(GetParam()));
+    m_conn.Disconnect();
+    m_conn.Disconnect(); // twice is harmless
     EXPECT_EQ(descriptors(), idle);
+    EXPECT_FALSE(m_conn.HasStatement());
+    EXPECT_EQ(m_conn.ExecDirect("SELECT 1"), SQL_INVALID_HANDLE);
+    ASSERT_EQ(Connect(m_conn, db().source()), 0);
+    EXPECT_EQ(Rows("SELECT 2"), "2\n");
 }
 
 TEST_P(OdbcConnectionTest, FailureOutsideQuietModeAsksWhetherToQuit)

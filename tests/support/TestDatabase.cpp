@@ -22,11 +22,11 @@ std::string PgSection(const std::string& dsn, const std::string& port, const cha
 
 std::string WriteConfig()
 {
-    char templ[] = "/tmp/tavrin-odbc-XXXXXX";
+    static char templ[] = "/tmp/tavrin-odbc-XXXXXX"; // without a destructor: still there at exit
     const std::string dir = mkdtemp(templ);
     std::atexit([] {
         std::error_code ignored;
-        std::filesystem::remove_all(OdbcConfigDir(), ignored);
+        std::filesystem::remove_all(templ, ignored);
     });
     std::ofstream(dir + "/odbcinst.ini")
         << "[SQLite3]\nDriver=libsqlite3odbc.so\n\n[PostgreSQL ANSI]\nDriver=psqlodbca.so\n\n"
