@@ -21,6 +21,8 @@ class TestDatabase
 public:
     explicit TestDatabase(Driver driver);
     ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete; // it owns its handles
+    TestDatabase& operator=(const TestDatabase&) = delete;
 
     const DataSource& source() const { return m_source; }
     bool connected() const { return m_connected; }
