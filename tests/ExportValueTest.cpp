@@ -1,95 +1,71 @@
 #include "tools/ExportValue.h"
 
-#include "odbc/OdbcConnection.h"
-
 #include <gtest/gtest.h>
 
 namespace {
 
-CColumnValue Value(const std::string& text, bool isNull = false, const std::string& raw = "")
-{
-    CColumnValue value;
-    value.m_strText = text;
-    value.m_bNull = isNull;
-    value.m_strRaw = raw;
-    return value;
-}
-
-// A value of a numeric column that is no number, and bytes of a binary column read for a script.
-CColumnValue Marked(const std::string& text, bool binary)
-{
-    CColumnValue value = Value(binary ? "" : text, false, binary ? text : "");
-    value.m_bText = !binary;
-    value.m_bBinary = binary;
-    return value;
-}
+// How the connection read a value: a null, the bytes of a binary column, no number in a numeric
+// one.
+constexpr int kNull = 1, kBytes = 2, kNoNumber = 4;
+constexpr ScriptDialect kSQLite = ScriptDialect::SQLite, kPostgres = ScriptDialect::PostgreSQL,
+                        kMySQL = ScriptDialect::MySQL;
 
 struct ValueCase
 {
-    const char* name;
     int kind;
-    CColumnValue value;
+    std::string text, raw;
+    int flags;
     std::string literal;
     ScriptDialect dialect = ScriptDialect::Standard;
 };
 
-class ExportValueTest : public ::testing::TestWithParam<ValueCase>
-{
-};
+using ExportValueTest = ::testing::TestWithParam<ValueCase>;
 
 TEST_P(ExportValueTest, WritesALiteralThatLoadsBack)
 {
+    CColumnValue value;
+    value.m_strText = GetParam().text;
+    value.m_strRaw = GetParam().raw;
+    value.m_bNull = GetParam().flags & kNull;
+    value.m_bBinary = GetParam().flags & kBytes;
+    value.m_bText = GetParam().flags & kNoNumber;
     std::string out = "(";
-    AppendExportValue(out, GetParam().kind, GetParam().value, GetParam().dialect);
+    AppendExportValue(out, GetParam().kind, value, GetParam().dialect);
     EXPECT_EQ(out, "(" + GetParam().literal);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Values, ExportValueTest,
     ::testing::Values(
-        ValueCase{"Text", 1, Value("Meier"), "'Meier'"},
-        ValueCase{"QuotesEverywhere", 1, Value("'a''b'"), "'''a''''b'''"},
-        ValueCase{"OnlyAQuote", 1, Value("'"), "''''"}, ValueCase{"EmptyText", 1, Value(""), "''"},
-        ValueCase{"TheWordNull", 1, Value("NULL"), "'NULL'"},
-        ValueCase{"NullText", 1, Value("NULL", true), "NULL"},
-        ValueCase{"NullInteger", 4, Value("NULL", true), "NULL"},
-        ValueCase{"NullSmallint", 5, Value("NULL", true), "NULL"},
-        ValueCase{"NullReal", 7, Value("NULL", true), "NULL"},
-        ValueCase{"NullDouble", 8, Value("NULL", true), "NULL"},
-        ValueCase{"NullBinary", 99, Value("NULL", true), "NULL"},
-        ValueCase{"Integer", 4, Value("-2147483648"), "-2147483648"},
-        ValueCase{"Smallint", 5, Value("-7"), "-7"},
-        ValueCase{"Real", 7, Value("7.8125e-003"), "7.8125e-003"},
-        ValueCase{"Double", 8, Value("3."), "3."},
-        ValueCase{"Infinity", 8, Value("inf"), "'Infinity'"},
-        ValueCase{"MinusInfinity", 7, Value("-inf"), "'-Infinity'"},
-        ValueCase{"NotANumber", 8, Value("nan"), "'NaN'"},
-        ValueCase{"Binary", 99, Value("", false, std::string("\0\xff\x10 ", 4)), "X'00FF1020'"},
-        ValueCase{"EmptyBinary", 99, Value(""), "X''"},
-        ValueCase{"Umlauts", 1, Value("Grüße"), "'Grüße'"},
-        ValueCase{"TextInAnIntegerColumn", 4, Marked("12abc", false), "'12abc'"},
-        ValueCase{"BytesOfAVarbinary", 1, Marked("\x01'", true), "X'0127'"},
-        ValueCase{"Bytea", 99, Value("", false, "\xab"), "'\\xAB'", ScriptDialect::PostgreSQL},
-        ValueCase{"BackslashStandard", 1, Value("a\\b\r\n"), "'a\\b\r\n'"},
-        ValueCase{"BackslashMySQL", 1, Value("a\\b'\r\n"), "'a\\\\b''\\r\n'", ScriptDialect::MySQL},
-        ValueCase{"CarriageReturnSQLite", 1, Value("a\r\nb"), "'a'||char(13)||'\nb'",
-                  ScriptDialect::SQLite}),
-    [](const auto& info) { return std::string(info.param.name); });
+        ValueCase{1, "Meier", "", 0, "'Meier'"}, ValueCase{1, "'a''b'", "", 0, "'''a''''b'''"},
+        ValueCase{1, "'", "", 0, "''''"}, ValueCase{1, "", "", 0, "''"},
+        ValueCase{1, "NULL", "", 0, "'NULL'"}, ValueCase{1, "NULL", "", kNull, "NULL"},
+        ValueCase{4, "NULL", "", kNull, "NULL"}, ValueCase{7, "NULL", "", kNull, "NULL"},
+        ValueCase{99, "NULL", "", kNull, "NULL"}, ValueCase{4, "-2147483648", "", 0, "-2147483648"},
+        ValueCase{5, "-7", "", 0, "-7"}, ValueCase{7, "7.8125e-003", "", 0, "7.8125e-003"},
+        ValueCase{8, "3.", "", 0, "3."}, ValueCase{8, "inf", "", 0, "'Infinity'"},
+        ValueCase{7, "-inf", "", 0, "'-Infinity'"}, ValueCase{8, "nan", "", 0, "'NaN'"},
+        ValueCase{99, "", std::string("\0\xff\x10 ", 4), 0, "X'00FF1020'"},
+        ValueCase{99, "", "", 0, "X''"}, ValueCase{1, "Grüße", "", 0, "'Grüße'"},
+        ValueCase{4, "12abc", "", kNoNumber, "'12abc'"},
+        ValueCase{1, "", "\x01'", kBytes, "X'0127'"},
+        ValueCase{99, "", "\xab", 0, "'\\xAB'", kPostgres},
+        ValueCase{1, "a\\b\r\n", "", 0, "'a\\b\r\n'"},
+        ValueCase{1, "a\\b'\r\n", "", 0, "'a\\\\b''\\r\n'", kMySQL},
+        ValueCase{1, "a\r\nb", "", 0, "'a'||char(13)||'\nb'", kSQLite}));
 
-TEST(ExportIdentifier, PlainNamesAreLettersDigitsAndUnderscores)
+TEST(ExportValue, IdentifiersAndDialects)
 {
     for (const char* plain : {"T", "kunden", "Kunden_2", "_x", "a1b2"})
         EXPECT_TRUE(IsPlainIdentifier(plain)) << plain;
     for (const char* other : {"", "1a", "mit Blank", "a-b", "Straße", "a;b", "\"q\"", "a.b"})
         EXPECT_FALSE(IsPlainIdentifier(other)) << other;
-}
-
-TEST(ExportIdentifier, QuotingDoublesTheQuoteCharacter)
-{
-    EXPECT_EQ(QuoteIdentifier("mit Blank", "\""), "\"mit Blank\"");
-    EXPECT_EQ(QuoteIdentifier("a\"b\"", "\""), "\"a\"\"b\"\"\"");
-    EXPECT_EQ(QuoteIdentifier("x`y", "`"), "`x``y`");
-    EXPECT_EQ(QuoteIdentifier("a;b", ""), "a;b");
+    EXPECT_EQ(QuoteIdentifier("a\"b\"", "\"") + QuoteIdentifier("x`y", "`") +
+                  QuoteIdentifier("a;b", ""),
+              "\"a\"\"b\"\"\"`x``y`a;b");
+    EXPECT_TRUE(DialectOf("PostgreSQL") == kPostgres && DialectOf("MariaDB") == kMySQL &&
+                DialectOf("MySQL") == kMySQL && DialectOf("SQLite") == kSQLite &&
+                DialectOf("Oracle") == ScriptDialect::Standard);
 }
 
 } // namespace

@@ -1,19 +1,14 @@
 #include "log/LogFile.h"
 
-#include <chrono>
-#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <regex>
-#include <string>
-#include <sys/stat.h>
+#include <sstream>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -27,394 +22,200 @@ std::string ReadAll(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void WriteAll(const std::string& path, const std::string& bytes)
+void Write(const std::string& path, const std::string& bytes, std::ios::openmode how = {})
 {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    std::ofstream(path, std::ios::binary | (how ? how : std::ios::trunc)) << bytes;
 }
 
-void Append(const std::string& path, const std::string& bytes)
+// The file without the stamps of its lines.
+std::string Texts(const std::string& path)
 {
-    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+    static const std::regex stamp("<\\d\\d\\.\\d\\d\\.\\d{4} // \\d\\d:\\d\\d:\\d\\d>: ");
+    return std::regex_replace(ReadAll(path), stamp, "");
 }
 
-std::string LocalStamp(std::time_t t)
+std::ptrdiff_t Entries(const std::string& dir)
 {
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "<%d.%m.%Y // %H:%M:%S>", &local);
-    return text;
-}
-
-// The texts of the physical lines of a file, each with its stamp removed where it has one.
-std::vector<std::string> TextsIn(const std::string& path)
-{
-    static const std::regex stamp(R"(<\d{2}\.\d{2}\.\d{4} // \d{2}:\d{2}:\d{2}>: )");
-    const std::string bytes = ReadAll(path);
-    std::vector<std::string> texts;
-    std::size_t start = 0;
-    for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        const std::string line = bytes.substr(start, end - start);
-        const bool stamped = std::regex_search(line, stamp, std::regex_constants::match_continuous);
-        texts.push_back(stamped ? line.substr(26) : line);
-    }
-    if (start < bytes.size())
-        texts.push_back(bytes.substr(start));
-    return texts;
-}
-
-std::ptrdiff_t EntriesIn(const std::string& dir)
-{
-    return std::distance(fs::recursive_directory_iterator(dir), fs::recursive_directory_iterator());
-}
-
-std::size_t OpenDescriptors()
-{
-    return static_cast<std::size_t>(
-        std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+    return std::distance(fs::recursive_directory_iterator(dir), {});
 }
 
 class LogFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char dir[] = "/tmp/tavrin-log-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_dir = dir;
-    }
     void TearDown() override
     {
-        std::error_code ignored;
-        fs::permissions(m_dir, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(m_dir, ignored);
+        umount2(Path("klein").c_str(), MNT_DETACH);
+        fs::remove_all(m_dir);
     }
     std::string Path(const std::string& name) const { return m_dir + "/" + name; }
     // The writer looks at its path every 100 ms; a change is seen by the first line after that.
     static void NextLook() { std::this_thread::sleep_for(std::chrono::milliseconds(120)); }
 
-    std::string m_dir;
+    char m_template[23] = "/tmp/tavrin-log-XXXXXX";
+    const std::string m_dir = mkdtemp(m_template);
     CLogFile m_log;
+    const std::ptrdiff_t m_descriptors = Entries("/proc/self/fd");
 };
 
-struct FormatCase
+TEST_F(LogFileTest, LinesAreStampedWithTheLocalTimeAndEndInCrLf)
 {
-    const char* text;
-    const char* onDisk;
-};
-
-class LineFormatTest : public LogFileTest, public ::testing::WithParamInterface<FormatCase>
-{
-};
-
-TEST_P(LineFormatTest, StampTextAndCrLfExactly)
-{
-    const std::string path = Path("app.log");
-    m_log.SetFileName(path);
+    m_log.SetFileName(Path("app.log"));
     const std::time_t before = std::time(nullptr);
-    ASSERT_TRUE(m_log.WriteLine(std::string(GetParam().text)));
-    const std::time_t after = std::time(nullptr);
-
-    const std::string bytes = ReadAll(path);
-    ASSERT_GE(bytes.size(), 24u);
-    const std::string stamp = bytes.substr(0, 24);
-    EXPECT_TRUE(
-        std::regex_match(stamp, std::regex(R"(<\d{2}\.\d{2}\.\d{4} // \d{2}:\d{2}:\d{2}>)")))
-        << stamp;
-    bool localTimeOfCall = false;
-    for (std::time_t t = before; t <= after; ++t)
-        localTimeOfCall = localTimeOfCall || stamp == LocalStamp(t);
-    EXPECT_TRUE(localTimeOfCall) << stamp;
-    EXPECT_EQ(bytes.substr(24), std::string(": ") + GetParam().onDisk + "\r\n");
+    for (const char* text : {"Connect ok.", "", "eins\nzwei", "\n", "a\r\nb", "Größe\t'x' \"y\"\r"})
+        ASSERT_TRUE(m_log.WriteLine(std::string(text)));
+    EXPECT_EQ(Texts(Path("app.log")),
+              "Connect ok.\r\n\r\neins\r\nzwei\r\n\r\n\r\na\r\r\nb\r\nGröße\t'x' \"y\"\r\r\n");
+    std::tm local{};
+    strptime(ReadAll(Path("app.log")).c_str(), "<%d.%m.%Y // %H:%M:%S>", &local);
+    local.tm_isdst = -1;
+    const std::time_t stamped = std::mktime(&local);
+    EXPECT_TRUE(stamped >= before && stamped <= std::time(nullptr)) << ReadAll(Path("app.log"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, LineFormatTest,
-                         ::testing::Values(FormatCase{"Connect ok.", "Connect ok."},
-                                           FormatCase{"", ""},
-                                           FormatCase{"eins\nzwei", "eins\r\nzwei"},
-                                           FormatCase{"\n", "\r\n"},
-                                           FormatCase{"a\r\nb", "a\r\r\nb"},
-                                           FormatCase{"Größe\t'x' \"y\"\r", "Größe\t'x' \"y\"\r"}));
-
-TEST_F(LogFileTest, CharPointerFormWritesTheSameLineAndNullAsEmptyText)
+// A log path, then its backup. Replacing the extension of "app.BAK" would name the log itself and
+// delete it at rotation.
+TEST(LogFile, BackupPathReplacesTheExtensionOfTheFileNameOnly)
 {
-    m_log.SetFileName(Path("app.log"));
-    ASSERT_TRUE(m_log.WriteLine("<<<Memory-Exception>>>"));
-    ASSERT_TRUE(m_log.WriteLine(static_cast<const char*>(nullptr)));
-    EXPECT_EQ(TextsIn(Path("app.log")), (std::vector<std::string>{"<<<Memory-Exception>>>", ""}));
+    std::istringstream cases("/home/x/Logging.log /home/x/Logging.BAK  /tmp/logs.d/app "
+                             "/tmp/logs.d/app.BAK  /tmp/logs.d/app.log /tmp/logs.d/app.BAK  "
+                             "a.tar.gz a.tar.BAK  app. app.BAK  /tmp/.hidden /tmp/.hidden.BAK  "
+                             "..log ..log.BAK  /tmp/.hidden.log /tmp/.hidden.BAK  app.bak app.BAK  "
+                             "/tmp/app.BAK /tmp/app.BAK.BAK");
+    for (std::string path, backup; cases >> path >> backup;)
+        EXPECT_EQ(CLogFile::BackupPath(path), backup);
 }
 
-class RotationTest : public LogFileTest, public ::testing::WithParamInterface<std::size_t>
+TEST_F(LogFileTest, RotatesIntoTheBackupAboveOneMebibyte)
 {
-};
+    const std::string a(kLimit, 'a'), log = Path("app.log"), backup = Path("app.BAK");
+    Write(log, a);
+    m_log.SetFileName(log);
+    ASSERT_TRUE(m_log.WriteLine("eins")); // exactly at the limit: no rotation yet
+    EXPECT_FALSE(fs::exists(backup));
+    const std::string full = ReadAll(log);
+    EXPECT_EQ(Texts(log), a + "eins\r\n");
+    ASSERT_TRUE(m_log.WriteLine("zwei")); // its own line took the file past the limit
+    EXPECT_TRUE(ReadAll(backup) == full);
+    EXPECT_EQ(Texts(log), "zwei\r\n");
 
-TEST_P(RotationTest, RotatesOnlyAboveOneMebibyte)
-{
-    const std::size_t size = GetParam();
-    const std::string big(size, 'x');
-    WriteAll(Path("app.log"), big);
-    m_log.SetFileName(Path("app.log"));
-    ASSERT_TRUE(m_log.WriteLine("neu"));
-
-    const std::string log = ReadAll(Path("app.log"));
-    if (size > kLimit) {
-        EXPECT_TRUE(ReadAll(Path("app.BAK")) == big);
-        EXPECT_EQ(TextsIn(Path("app.log")), std::vector<std::string>{"neu"});
-    } else {
-        EXPECT_FALSE(fs::exists(Path("app.BAK")));
-        EXPECT_TRUE(log.compare(0, size, big) == 0);
-        EXPECT_EQ(log.substr(size + 24), ": neu\r\n");
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, RotationTest, ::testing::Values(kLimit, kLimit + 1));
-
-TEST_F(LogFileTest, OwnLinesGrowingPastTheLimitRotateBeforeTheNextLine)
-{
-    const std::string almostFull(kLimit - 10, 'x');
-    WriteAll(Path("app.log"), almostFull);
-    m_log.SetFileName(Path("app.log"));
-    ASSERT_TRUE(m_log.WriteLine("über der Grenze"));
-    ASSERT_TRUE(m_log.WriteLine("erste im neuen"));
-
-    const std::string backup = ReadAll(Path("app.BAK"));
-    EXPECT_TRUE(backup.compare(0, almostFull.size(), almostFull) == 0);
-    EXPECT_EQ(backup.substr(almostFull.size() + 24), ": über der Grenze\r\n");
-    EXPECT_EQ(TextsIn(Path("app.log")), std::vector<std::string>{"erste im neuen"});
-}
-
-TEST_F(LogFileTest, SecondRotationReplacesTheBackup)
-{
-    WriteAll(Path("app.log"), std::string(kLimit + 1, 'a'));
-    m_log.SetFileName(Path("app.log"));
-    ASSERT_TRUE(m_log.WriteLine("eins"));
-    Append(Path("app.log"), std::string(kLimit, 'b'));
-    const std::string previous = ReadAll(Path("app.log"));
+    // Another program's lines, seen at the next look; the next rotation replaces the backup.
+    Write(log, a, std::ios::app);
+    const std::string grown = ReadAll(log);
     NextLook();
-    ASSERT_TRUE(m_log.WriteLine("zwei"));
-
-    EXPECT_TRUE(ReadAll(Path("app.BAK")) == previous);
-    EXPECT_EQ(TextsIn(Path("app.log")), std::vector<std::string>{"zwei"});
-}
-
-TEST_F(LogFileTest, UndeletableBackupLeavesLinesInTheBigFileUntilRotationSucceeds)
-{
-    const std::string big(kLimit + 1, 'x');
-    WriteAll(Path("app.log"), big);
-    fs::create_directory(Path("app.BAK"));
-    WriteAll(Path("app.BAK/inhalt"), "bleibt");
-    m_log.SetFileName(Path("app.log"));
-    ASSERT_TRUE(m_log.WriteLine("eins"));
-    ASSERT_TRUE(m_log.WriteLine("zwei"));
-    EXPECT_EQ(ReadAll(Path("app.BAK/inhalt")), "bleibt");
-    const std::string grown = ReadAll(Path("app.log"));
-    EXPECT_TRUE(grown.compare(0, big.size(), big) == 0);
-    EXPECT_EQ(TextsIn(Path("app.log")).size(), 2u);
-
-    fs::remove_all(Path("app.BAK"));
     ASSERT_TRUE(m_log.WriteLine("drei"));
-    EXPECT_TRUE(ReadAll(Path("app.BAK")) == grown);
-    EXPECT_EQ(TextsIn(Path("app.log")), std::vector<std::string>{"drei"});
+    EXPECT_TRUE(ReadAll(backup) == grown);
+    EXPECT_EQ(Texts(log), "drei\r\n");
+
+    // A backup that cannot be deleted leaves the lines in the big file until it can.
+    fs::remove(backup);
+    fs::create_directory(backup);
+    Write(backup + "/inhalt", "bleibt");
+    Write(log, a, std::ios::app);
+    NextLook();
+    ASSERT_TRUE(m_log.WriteLine("vier"));
+    ASSERT_TRUE(m_log.WriteLine("fünf"));
+    EXPECT_EQ(ReadAll(backup + "/inhalt"), "bleibt");
+    const std::string stuck = ReadAll(log);
+    EXPECT_TRUE(Texts(log) == "drei\r\n" + a + "vier\r\nfünf\r\n");
+    fs::remove_all(backup);
+    ASSERT_TRUE(m_log.WriteLine("sechs"));
+    EXPECT_TRUE(ReadAll(backup) == stuck);
+    EXPECT_EQ(Texts(log), "sechs\r\n");
+    EXPECT_EQ(Entries("/proc/self/fd"), m_descriptors + 1);
 }
 
-class BackupPathTest : public ::testing::TestWithParam<std::pair<const char*, const char*>>
+TEST_F(LogFileTest, UnusablePathFailsAndLeavesNoTrace)
 {
-};
-
-TEST_P(BackupPathTest, ReplacesTheExtensionOfTheFileNameOnly)
-{
-    EXPECT_EQ(CLogFile::BackupPath(GetParam().first), GetParam().second);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, BackupPathTest,
-    ::testing::Values(std::pair("/home/x/Logging.log", "/home/x/Logging.BAK"),
-                      std::pair("/tmp/logs.d/app.log", "/tmp/logs.d/app.BAK"),
-                      std::pair("/tmp/logs.d/app", "/tmp/logs.d/app.BAK"),
-                      std::pair("a.tar.gz", "a.tar.BAK"), std::pair("app.", "app.BAK"),
-                      std::pair("/tmp/.hidden", "/tmp/.hidden.BAK"),
-                      std::pair("/tmp/.hidden.log", "/tmp/.hidden.BAK"),
-                      std::pair("..log", "..log.BAK"),
-                      // Replacing would name the log itself and delete it at rotation.
-                      std::pair("/tmp/app.BAK", "/tmp/app.BAK.BAK"),
-                      std::pair("app.bak", "app.BAK"), std::pair("app", "app.BAK")));
-
-class OpenFailureTest : public LogFileTest, public ::testing::WithParamInterface<const char*>
-{
-};
-
-TEST_P(OpenFailureTest, ReturnsFalseAndCreatesNothing)
-{
-    WriteAll(Path("datei.txt"), "");
-    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
-    const std::string name = GetParam();
-    const std::string path = name.empty() ? name : Path(name);
-    const auto entries = EntriesIn(m_dir);
-    const std::size_t descriptors = OpenDescriptors();
-
-    EXPECT_TRUE(m_log.SetFileName(path));
-    EXPECT_FALSE(m_log.WriteLine("eins"));
-    EXPECT_FALSE(m_log.WriteLine("zwei"));
-    EXPECT_EQ(EntriesIn(m_dir), entries);
-    EXPECT_EQ(OpenDescriptors(), descriptors);
+    Write(Path("datei.txt"), "");
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600) + mkfifo(Path("gelesen").c_str(), 0600), 0);
+    // A FIFO with a reader is refused too: a leaving reader would end the program by SIGPIPE.
+    const int reader = open(Path("gelesen").c_str(), O_RDONLY | O_NONBLOCK);
+    const auto entries = Entries(m_dir), descriptors = Entries("/proc/self/fd");
+    for (const std::string& path :
+         {std::string(), Path("fehlt/app.log"), Path("."), Path("datei.txt/app.log"), Path("fifo"),
+          Path("gelesen"), std::string("/dev/full")}) {
+        EXPECT_TRUE(m_log.SetFileName(path));
+        EXPECT_FALSE(m_log.WriteLine("eins") || m_log.WriteLine("zwei")) << path;
+        EXPECT_EQ(Entries("/proc/self/fd"), descriptors) << path;
+    }
+    EXPECT_EQ(Entries(m_dir), entries);
     EXPECT_EQ(ReadAll(Path("datei.txt")), "");
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, OpenFailureTest,
-                         ::testing::Values("", "fehlt/app.log", ".", "datei.txt/app.log", "fifo"));
-
-TEST_F(LogFileTest, FifoWithAReaderIsRefusedSoALeavingReaderCannotKillTheProgram)
-{
-    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
-    const int reader = open(Path("fifo").c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    const std::size_t descriptors = OpenDescriptors();
-    m_log.SetFileName(Path("fifo"));
-    EXPECT_FALSE(m_log.WriteLine("eins"));
-    EXPECT_EQ(OpenDescriptors(), descriptors);
     close(reader);
 }
 
-TEST_F(LogFileTest, MissingDirectoryWorksOnceCreated)
+TEST_F(LogFileTest, MovedDeletedOrReplacedFileIsNoticedAtTheNextLook)
 {
-    m_log.SetFileName(Path("neu/app.log"));
-    EXPECT_FALSE(m_log.WriteLine("verloren"));
-    fs::create_directory(Path("neu"));
-    ASSERT_TRUE(m_log.WriteLine("angekommen"));
-    EXPECT_EQ(TextsIn(Path("neu/app.log")), std::vector<std::string>{"angekommen"});
-}
-
-TEST_F(LogFileTest, UnwritableDirectoryFails)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
-    fs::create_directory(Path("zu"));
-    fs::permissions(Path("zu"), fs::perms::none);
-    m_log.SetFileName(Path("zu/app.log"));
-    EXPECT_FALSE(m_log.WriteLine("eins"));
-    fs::permissions(Path("zu"), fs::perms::owner_all);
-    EXPECT_FALSE(fs::exists(Path("zu/app.log")));
-}
-
-TEST_F(LogFileTest, DeletedFileIsCreatedAgainWithJustTheNextLine)
-{
-    m_log.SetFileName(Path("app.log"));
-    ASSERT_TRUE(m_log.WriteLine("eins"));
-    fs::remove(Path("app.log"));
-    NextLook();
-    ASSERT_TRUE(m_log.WriteLine("zwei"));
-    EXPECT_EQ(TextsIn(Path("app.log")), std::vector<std::string>{"zwei"});
-}
-
-TEST_F(LogFileTest, MovedFileKeepsItsLinesAndTheNextLineGoesToTheName)
-{
-    m_log.SetFileName(Path("app.log"));
-    ASSERT_TRUE(m_log.WriteLine("eins"));
-    fs::rename(Path("app.log"), Path("weg.log"));
-    // Before the next look a line still joins the moved file, which keeps it.
-    ASSERT_TRUE(m_log.WriteLine("gleich danach"));
-    NextLook();
-    ASSERT_TRUE(m_log.WriteLine("zwei"));
-    EXPECT_EQ(TextsIn(Path("weg.log")), (std::vector<std::string>{"eins", "gleich danach"}));
-    EXPECT_EQ(TextsIn(Path("app.log")), std::vector<std::string>{"zwei"});
-}
-
-TEST_F(LogFileTest, ReplacedFileReceivesTheNextLine)
-{
-    m_log.SetFileName(Path("app.log"));
-    ASSERT_TRUE(m_log.WriteLine("eins"));
-    fs::create_hard_link(Path("app.log"), Path("alt.log"));
-    WriteAll(Path("ersatz.log"), "fremd\r\n");
-    fs::rename(Path("ersatz.log"), Path("app.log"));
-    NextLook();
-    ASSERT_TRUE(m_log.WriteLine("zwei"));
-    EXPECT_EQ(TextsIn(Path("app.log")), (std::vector<std::string>{"fremd", "zwei"}));
-    EXPECT_EQ(TextsIn(Path("alt.log")), std::vector<std::string>{"eins"});
-}
-
-TEST_F(LogFileTest, WriteErrorReturnsFalse)
-{
-    if (access("/dev/full", W_OK) != 0)
-        GTEST_SKIP() << "no writable /dev/full";
-    m_log.SetFileName("/dev/full");
-    EXPECT_FALSE(m_log.WriteLine("eins"));
-    EXPECT_FALSE(m_log.WriteLine("zwei"));
-}
-
-TEST_F(LogFileTest, NewFileNameSendsLinesThereAndLeavesTheOldFileAlone)
-{
-    m_log.SetFileName(Path("a.log"));
-    ASSERT_TRUE(m_log.WriteLine("eins"));
-    EXPECT_TRUE(m_log.SetFileName(Path("b.log")));
-    EXPECT_FALSE(fs::exists(Path("b.log")));
-    ASSERT_TRUE(m_log.WriteLine("zwei"));
-    EXPECT_EQ(TextsIn(Path("a.log")), std::vector<std::string>{"eins"});
-    EXPECT_EQ(TextsIn(Path("b.log")), std::vector<std::string>{"zwei"});
-}
-
-TEST_F(LogFileTest, TwoWritersOnOneFileInterleaveWholeLines)
-{
-    CLogFile other;
-    m_log.SetFileName(Path("app.log"));
-    other.SetFileName(Path("app.log"));
-    std::vector<std::string> expected;
-    for (int i = 0; i < 5; ++i) {
-        expected.push_back("A" + std::to_string(i));
-        ASSERT_TRUE(m_log.WriteLine(expected.back()));
-        expected.push_back("B" + std::to_string(i) + std::string(i * 7, 'b'));
-        ASSERT_TRUE(other.WriteLine(expected.back()));
-    }
-    EXPECT_EQ(TextsIn(Path("app.log")), expected);
-}
-
-// Two programs logging to one file rotate it together now and then: neither may delete the
-// backup the other has just made. Lines of both fit into the file and its backup.
-TEST_F(LogFileTest, TwoProgramsRotatingOneFileLoseNoLine)
-{
-    constexpr int kLines = 5000;
-    for (int round = 0; round < 20; ++round) {
-        const std::string path = Path("r" + std::to_string(round) + ".log");
-        std::vector<pid_t> children;
-        for (char writer : {'A', 'B'}) {
-            const pid_t child = fork();
-            ASSERT_GE(child, 0);
-            if (child == 0) {
-                CLogFile log;
-                log.SetFileName(path);
-                for (int i = 0; i < kLines; ++i)
-                    log.WriteLine(writer + std::to_string(i) + std::string(90, '.'));
-                _exit(0);
-            }
-            children.push_back(child);
-        }
-        for (pid_t child : children)
-            waitpid(child, nullptr, 0);
-        std::vector<std::string> lines = TextsIn(path);
-        const std::vector<std::string> backup = TextsIn(CLogFile::BackupPath(path));
-        lines.insert(lines.end(), backup.begin(), backup.end());
-        ASSERT_EQ(lines.size(), 2u * kLines) << "round " << round;
-    }
-}
-
-TEST_F(LogFileTest, ReleasesEveryDescriptor)
-{
-    const std::size_t before = OpenDescriptors();
     {
         CLogFile log;
         log.SetFileName(Path("app.log"));
         ASSERT_TRUE(log.WriteLine("eins"));
-        fs::remove(Path("app.log"));
+        fs::rename(Path("app.log"), Path("weg.log"));
+        ASSERT_TRUE(log.WriteLine("gleich danach")); // before the next look: the moved file
+        NextLook();
         ASSERT_TRUE(log.WriteLine("zwei"));
-        Append(Path("app.log"), std::string(kLimit, 'x'));
-        ASSERT_TRUE(log.WriteLine("drei"));
+        fs::remove(Path("app.log"));
+        NextLook();
+        ASSERT_TRUE(log.WriteLine(static_cast<const char*>(nullptr)));
+        fs::create_hard_link(Path("app.log"), Path("alt.log"));
+        Write(Path("neu.log"), "fremd\r\n");
+        fs::rename(Path("neu.log"), Path("app.log"));
+        NextLook();
+        ASSERT_TRUE(log.WriteLine(std::string("drei")));
+        // Another name; its directory appears only after the first line.
+        log.SetFileName(Path("neu/app.log"));
+        EXPECT_FALSE(log.WriteLine("verloren"));
+        fs::create_directory(Path("neu"));
         ASSERT_TRUE(log.WriteLine("vier"));
-        log.SetFileName(Path("fehlt/app.log"));
-        EXPECT_FALSE(log.WriteLine("fünf"));
-        log.SetFileName(Path("app.log"));
-        ASSERT_TRUE(log.WriteLine("sechs"));
-        EXPECT_EQ(OpenDescriptors(), before + 1);
+        EXPECT_EQ(Entries("/proc/self/fd"), m_descriptors + 1);
     }
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(Entries("/proc/self/fd"), m_descriptors);
+    EXPECT_EQ(Texts(Path("weg.log")) + Texts(Path("alt.log")) + Texts(Path("app.log")) +
+                  Texts(Path("neu/app.log")),
+              "eins\r\ngleich danach\r\n\r\nfremd\r\ndrei\r\nvier\r\n");
+}
+
+// Two programs logging to one file both come to rotate it near the limit: neither may delete the
+// backup the other has just made. Lines of both fit into the file and its backup.
+TEST_F(LogFileTest, TwoProgramsRotatingOneFileLoseNoLine)
+{
+    for (int round = 0; round < 5; ++round) {
+        const std::string path = Path(std::to_string(round) + ".log");
+        for (char writer : {'A', 'B'}) {
+            if (fork() == 0) {
+                m_log.SetFileName(path);
+                for (int i = 0; i < 7000; ++i) {
+                    m_log.WriteLine(writer + std::to_string(i) + std::string(90, '.'));
+                    if (i % 100 == 0) // time for a few looks at the path on the way
+                        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+                _exit(0);
+            }
+        }
+        while (wait(nullptr) > 0)
+            continue;
+        const std::string all = ReadAll(path) + ReadAll(CLogFile::BackupPath(path));
+        EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 14000);
+    }
+}
+
+// A full disk takes a small file system of its own, which only root may mount.
+TEST_F(LogFileTest, FullDiskKeepsOnlyWholeLinesAndRecovers)
+{
+    fs::create_directory(Path("klein"));
+    if (geteuid() != 0 || mount("tmpfs", Path("klein").c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no small file system can be mounted here";
+    Write(Path("klein/filler"), std::string(40 * 1024, 'f')); // the log fills the rest
+    m_log.SetFileName(Path("klein/app.log"));
+    // Lines of 165 bytes straddle the pages of the file system, so the last one is torn.
+    const std::string text(137, 'x');
+    std::string lines;
+    while (lines.size() < kLimit && m_log.WriteLine(text))
+        lines += text + "\r\n";
+    EXPECT_FALSE(m_log.WriteLine(text)); // still full: tried again, refused again
+    EXPECT_EQ(Texts(Path("klein/app.log")), lines);
+    fs::remove(Path("klein/filler"));
+    EXPECT_TRUE(m_log.WriteLine("Platz wieder da"));
+    EXPECT_EQ(Texts(Path("klein/app.log")), lines + "Platz wieder da\r\n");
 }
 
 } // namespace

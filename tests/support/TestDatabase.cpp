@@ -1,107 +1,155 @@
 #include "tests/support/TestDatabase.h"
 
-#include <algorithm>
-#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sqlext.h>
 
 namespace {
 
-std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle)
+std::string Env(const std::string& name, const char* fallback = "")
 {
-    std::string text;
-    SQLCHAR state[6];
-    SQLINTEGER native = 0;
-    SQLCHAR message[1024];
-    SQLSMALLINT length = 0;
-    for (SQLSMALLINT i = 1; SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message,
-                                          &length) == SQL_SUCCESS;
-         ++i) {
-        text += reinterpret_cast<char*>(state);
-        text += ": ";
-        text += reinterpret_cast<char*>(message);
-        text += "\n";
-    }
-    return text.empty() ? "unknown error" : text;
+    const char* value = std::getenv(name.c_str());
+    return value && *value ? value : fallback;
 }
 
-bool Ok(SQLRETURN r)
+std::string PgSection(const std::string& dsn, const std::string& port, const char* database)
 {
-    return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
+    return "[" + dsn +
+           "]\nDriver=PostgreSQL ANSI\nServername=" + Env("TAVRIN_PG_HOST", "127.0.0.1") +
+           "\nPort=" + port + "\nDatabase=" + Env(database, "tavrin") +
+           "\nUseDeclareFetch=1\nFetch=1000\nSSLmode=disable\n\n";
+}
+
+std::string WriteConfig()
+{
+    static char templ[] = "/tmp/tavrin-odbc-XXXXXX"; // without a destructor: still there at exit
+    const std::string dir = mkdtemp(templ);
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(templ, ignored);
+    });
+    std::ofstream(dir + "/odbcinst.ini")
+        << "[SQLite3]\nDriver=libsqlite3odbc.so\n\n[PostgreSQL ANSI]\nDriver=psqlodbca.so\n\n"
+        << "[MariaDB]\nDriver=libmaodbc.so\n\n"
+        << "[Missing]\nDriver=/nonexistent/libtavrin-missing-driver.so\n";
+    const std::string pg = Env("TAVRIN_PG_PORT", "5432");
+    std::ofstream ini(dir + "/odbc.ini");
+    ini << "[TavrinSQLite]\nDriver=SQLite3\nDatabase=" << dir << "/test.db\nTimeout=2000\n\n"
+        << "[TavrinSQLiteEmpty]\nDriver=SQLite3\nDatabase=" << dir << "/empty.db\n\n"
+        << "[TavrinBroken]\nDriver=Missing\n\n"
+        << PgSection("TavrinPg", pg, "TAVRIN_PG_DATABASE")
+        << PgSection("TavrinPgEmpty", pg, "TAVRIN_PG_EMPTY_DATABASE");
+    for (auto [dsn, database] : {std::pair{"TavrinMaria", "TAVRIN_MARIADB_DATABASE"},
+                                 {"TavrinMariaEmpty", "TAVRIN_MARIADB_EMPTY_DATABASE"}})
+        ini << "[" << dsn
+            << "]\nDriver=MariaDB\nServer=127.0.0.1\nPort=" << Env("TAVRIN_MARIADB_PORT", "3306")
+            << "\nDatabase=" << Env(database, "tavrin") << "\nCHARSET=utf8mb4\n\n";
+    setenv("ODBCSYSINI", dir.c_str(), 1);
+    setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
+    return dir;
+}
+
+bool ServerConfigured(Driver driver)
+{
+    return driver == Driver::SQLite ||
+           !Env(driver == Driver::MariaDB ? "TAVRIN_MARIADB_PORT" : "TAVRIN_PG_PORT").empty();
+}
+
+SQLCHAR* Text(const std::string& text)
+{
+    return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str()));
+}
+
+std::string Diagnostic(SQLSMALLINT type, SQLHANDLE handle)
+{
+    SQLCHAR state[6] = "", message[1024] = "";
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, &length);
+    return reinterpret_cast<char*>(state) + std::string(": ") + reinterpret_cast<char*>(message);
 }
 
 } // namespace
 
+const char* DriverName(Driver driver)
+{
+    return driver == Driver::SQLite       ? "SQLite"
+           : driver == Driver::PostgreSQL ? "PostgreSQL"
+                                          : "MariaDB";
+}
+
+void EnsureOdbcConfig()
+{
+    OdbcConfigDir();
+}
+
+std::string OdbcConfigDir()
+{
+    static const std::string dir = WriteConfig();
+    return dir;
+}
+
+DataSource SourceFor(Driver driver)
+{
+    EnsureOdbcConfig();
+    const std::string env = driver == Driver::MariaDB ? "TAVRIN_MARIADB_" : "TAVRIN_PG_";
+    if (driver == Driver::SQLite)
+        return {"TavrinSQLite", "", ""};
+    return {driver == Driver::MariaDB ? "TavrinMaria" : "TavrinPg", Env(env + "USER", "tavrin"),
+            Env(env + "PASSWORD")};
+}
+
+bool PostgresConfigured()
+{
+    return ServerConfigured(Driver::PostgreSQL);
+}
+
+DataSource AddPostgresSource(const std::string& dsn, int port)
+{
+    std::ofstream(OdbcConfigDir() + "/odbc.ini", std::ios::app)
+        << PgSection(dsn, std::to_string(port), "TAVRIN_PG_DATABASE");
+    return {dsn, "tavrin", "x"};
+}
+
 TestDatabase::TestDatabase(Driver driver) : m_driver(driver), m_source(SourceFor(driver))
 {
-    if (!ServerConfigured(driver)) {
-        m_connectError = std::string("the ") + DriverName(driver) +
-                         " fixture is not running (scripts/test starts it, or scripts/pg-fixture "
-                         "and scripts/mariadb-fixture start)";
-        return;
-    }
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_henv);
     SQLSetEnvAttr(m_henv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, m_henv, &m_hdbc);
-    SQLRETURN r = SQLConnect(
-        m_hdbc, reinterpret_cast<SQLCHAR*>(const_cast<char*>(m_source.dsn.c_str())), SQL_NTS,
-        reinterpret_cast<SQLCHAR*>(const_cast<char*>(m_source.user.c_str())), SQL_NTS,
-        reinterpret_cast<SQLCHAR*>(const_cast<char*>(m_source.password.c_str())), SQL_NTS);
-    m_connected = Ok(r);
-    if (!m_connected)
-        m_connectError = Diagnostics(SQL_HANDLE_DBC, m_hdbc);
-    else if (driver == Driver::PostgreSQL)
+    m_connected = ServerConfigured(driver) &&
+                  SQL_SUCCEEDED(SQLConnect(m_hdbc, Text(m_source.dsn), SQL_NTS, Text(m_source.user),
+                                           SQL_NTS, Text(m_source.password), SQL_NTS));
+    m_connectError = m_connected                ? ""
+                     : ServerConfigured(driver) ? Diagnostic(SQL_HANDLE_DBC, m_hdbc)
+                                                : "no server (scripts/test starts one)";
+    if (m_connected && driver == Driver::PostgreSQL)
         Exec("SET lock_timeout = '20s'"); // a forgotten open cursor fails a test, not the run
 }
 
 TestDatabase::~TestDatabase()
 {
-    DropAll();
-    if (m_hdbc) {
-        if (m_connected)
-            SQLDisconnect(m_hdbc);
-        SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
-    }
-    if (m_henv)
-        SQLFreeHandle(SQL_HANDLE_ENV, m_henv);
+    for (auto drop = m_drops.rbegin(); drop != m_drops.rend(); ++drop)
+        Exec(*drop);
+    if (m_connected)
+        SQLDisconnect(m_hdbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
+    SQLFreeHandle(SQL_HANDLE_ENV, m_henv);
 }
 
-std::string TestDatabase::Exec(const std::string& sql)
+std::string TestDatabase::Run(const std::string& sql, bool query)
 {
-    if (!m_connected)
-        return "not connected: " + m_connectError;
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
     SQLAllocHandle(SQL_HANDLE_STMT, m_hdbc, &hstmt);
-    SQLRETURN r =
-        SQLExecDirect(hstmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
-    std::string error;
-    if (!Ok(r) && r != SQL_NO_DATA)
-        error = Diagnostics(SQL_HANDLE_STMT, hstmt);
+    SQLRETURN r = SQLExecDirect(hstmt, Text(sql), SQL_NTS);
+    char value[4096] = "";
+    SQLLEN length = 0;
+    if (query && SQL_SUCCEEDED(r) && SQL_SUCCEEDED(r = SQLFetch(hstmt)))
+        r = SQLGetData(hstmt, 1, SQL_C_CHAR, value, sizeof value, &length);
+    std::string result = length == SQL_NULL_DATA ? "<null>" : value;
+    if (!SQL_SUCCEEDED(r) && (query || r != SQL_NO_DATA))
+        result = m_connected ? Diagnostic(SQL_HANDLE_STMT, hstmt) : "not connected";
     SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
-    return error;
-}
-
-std::string TestDatabase::QueryValue(const std::string& sql)
-{
-    if (!m_connected)
-        return "<error: not connected>";
-    SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    SQLAllocHandle(SQL_HANDLE_STMT, m_hdbc, &hstmt);
-    std::string value;
-    SQLRETURN r =
-        SQLExecDirect(hstmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
-    if (Ok(r))
-        r = SQLFetch(hstmt);
-    if (Ok(r)) {
-        char buffer[4096];
-        SQLLEN length = 0;
-        r = SQLGetData(hstmt, 1, SQL_C_CHAR, buffer, sizeof buffer, &length);
-        if (Ok(r))
-            value = length == SQL_NULL_DATA ? "<null>" : buffer;
-    }
-    if (!Ok(r))
-        value = "<error: " + Diagnostics(SQL_HANDLE_STMT, hstmt) + ">";
-    SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
-    return value;
+    return query && !SQL_SUCCEEDED(r) ? "<error: " + result + ">" : result;
 }
 
 std::string TestDatabase::ScriptName(const std::string& spelled) const
@@ -113,109 +161,62 @@ std::string TestDatabase::Quote(const std::string& identifier) const
 {
     const char mark = m_driver == Driver::MariaDB ? '`' : '"';
     std::string quoted(1, mark);
-    for (char c : identifier) {
-        quoted += c;
-        if (c == mark)
-            quoted += mark;
-    }
+    for (char c : identifier)
+        quoted.append(c == mark ? 2 : 1, c);
     return quoted + mark;
-}
-
-std::string TestDatabase::TypeOf(const ColumnDef& column) const
-{
-    if (m_driver == Driver::SQLite)
-        return column.sqliteType;
-    if (m_driver == Driver::PostgreSQL || !column.mariadbType.empty())
-        return m_driver == Driver::PostgreSQL ? column.postgresType : column.mariadbType;
-    // MariaDB spells a few types its own way; long VARCHARs would exceed its row size.
-    const std::string& type = column.postgresType;
-    if (type == "BYTEA")
-        return "LONGBLOB";
-    if (type == "TEXT")
-        return "LONGTEXT";
-    if (type == "REAL")
-        return "FLOAT";
-    if (type.rfind("VARCHAR(", 0) == 0 && std::atoi(type.c_str() + 8) > 4000)
-        return "MEDIUMTEXT";
-    return type;
 }
 
 void TestDatabase::CreateTable(const std::string& name, const std::vector<ColumnDef>& columns,
                                const std::vector<Row>& rows)
 {
     Exec("DROP TABLE IF EXISTS " + Quote(name));
-    std::string sql = "CREATE TABLE " + Quote(name) + " (";
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (i)
-            sql += ", ";
-        sql += Quote(columns[i].name) + " " + TypeOf(columns[i]);
+    std::string sql;
+    for (const ColumnDef& column : columns) {
+        const std::string& pg = column.postgresType;
+        // MariaDB spells a few types its own way; long VARCHARs would exceed its row size.
+        const std::string maria = !column.mariadbType.empty() ? column.mariadbType
+                                  : pg == "BYTEA"             ? "LONGBLOB"
+                                  : pg == "TEXT"              ? "LONGTEXT"
+                                  : pg == "REAL"              ? "FLOAT"
+                                  : pg.rfind("VARCHAR(", 0) == 0 && std::stoi(pg.substr(8)) > 4000
+                                      ? "MEDIUMTEXT"
+                                      : pg;
+        sql += ", " + Quote(column.name) + " " +
+               (m_driver == Driver::SQLite    ? column.sqliteType
+                : m_driver == Driver::MariaDB ? maria
+                                              : pg);
     }
-    sql += ")";
-    std::string error = Exec(sql);
-    ASSERT_EQ(error, "") << sql;
-    m_tables.push_back(name);
-    InsertRows(name, rows);
-}
-
-void TestDatabase::InsertRows(const std::string& name, const std::vector<Row>& rows)
-{
+    sql = "CREATE TABLE " + Quote(name) + " (" + sql.substr(2) + ")";
+    ASSERT_EQ(Exec(sql), "") << sql;
+    m_drops.push_back("DROP TABLE IF EXISTS " + Quote(name));
     for (const Row& row : rows) {
-        std::string sql = "INSERT INTO " + Quote(name) + " VALUES (";
-        for (std::size_t i = 0; i < row.size(); ++i)
-            sql += (i ? "," : "") + row[i];
-        sql += ")";
-        std::string error = Exec(sql);
-        ASSERT_EQ(error, "") << sql.substr(0, 300);
+        sql.clear();
+        for (const std::string& value : row)
+            sql += "," + value;
+        sql = "INSERT INTO " + Quote(name) + " VALUES (" + sql.substr(1) + ")";
+        ASSERT_EQ(Exec(sql), "") << sql.substr(0, 300);
     }
 }
 
 void TestDatabase::CreateView(const std::string& name, const std::string& select)
 {
     Exec("DROP VIEW IF EXISTS " + Quote(name));
-    std::string error = Exec("CREATE VIEW " + Quote(name) + " AS " + select);
-    ASSERT_EQ(error, "");
-    m_views.push_back(name);
-}
-
-void TestDatabase::DropAll()
-{
-    for (auto it = m_views.rbegin(); it != m_views.rend(); ++it)
-        Exec("DROP VIEW IF EXISTS " + Quote(*it));
-    for (auto it = m_tables.rbegin(); it != m_tables.rend(); ++it)
-        Exec("DROP TABLE IF EXISTS " + Quote(*it));
-    m_views.clear();
-    m_tables.clear();
+    ASSERT_EQ(Exec("CREATE VIEW " + Quote(name) + " AS " + select), "");
+    m_drops.push_back("DROP VIEW IF EXISTS " + Quote(name));
 }
 
 std::string TestDatabase::BinaryLiteral(const std::string& bytes) const
 {
-    static const char hex[] = "0123456789abcdef";
-    std::string digits;
-    for (unsigned char c : bytes) {
-        digits += hex[c >> 4];
-        digits += hex[c & 15];
-    }
-    if (m_driver == Driver::PostgreSQL)
-        return "decode('" + digits + "','hex')";
-    return "X'" + digits + "'";
+    std::string hex;
+    for (unsigned char c : bytes)
+        hex += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+    return m_driver == Driver::PostgreSQL ? "decode('" + hex + "','hex')" : "X'" + hex + "'";
 }
 
 void DriverTest::SetUp()
 {
     m_db = std::make_unique<TestDatabase>(GetParam());
-    if (!m_db->connected()) {
-        if (!ServerConfigured(GetParam()) && !std::getenv("CI"))
-            GTEST_SKIP() << m_db->connectError();
-        FAIL() << "cannot connect to " << DriverName(GetParam()) << ": " << m_db->connectError();
-    }
-}
-
-void DriverTest::TearDown()
-{
-    m_db.reset();
-}
-
-std::string DriverParamName(const ::testing::TestParamInfo<Driver>& info)
-{
-    return DriverName(info.param);
+    if (!m_db->connected() && !ServerConfigured(GetParam()) && !std::getenv("CI"))
+        GTEST_SKIP() << m_db->connectError();
+    ASSERT_TRUE(m_db->connected()) << DriverName(GetParam()) << ": " << m_db->connectError();
 }
