@@ -5,14 +5,17 @@
 #include "tests/support/DialogDriver.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/InfoDlg.h"
+#include "tools/ProgressDlg.h"
 #include "tools/TablesDlg.h"
 
 #include <QApplication>
 #include <QDirIterator>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
+#include <QtTest/QTest>
 #include <QTreeWidget>
 #include <arpa/inet.h>
 #include <map>
@@ -273,6 +276,23 @@ TEST(ConnectFaults, HostThatNeverAnswersFailsAfterTheLoginTimeout)
     conn.GetErrorText(message);
     EXPECT_FALSE(message.empty());
     close(silent);
+}
+
+// Each table's rows count from zero, in German digit groups.
+TEST(ProgressDlg, CountsTheRowsOfEachWorkAnew)
+{
+    QWidget main;
+    CProgressDlg progress(&main);
+    progress.show();
+    for (const char* work : {"Export von a", "Export von b"}) {
+        progress.SetWork(work);
+        for (int row = 0; row < 1500; ++row)
+            progress.Step();
+    }
+    QTest::qWait(60);
+    progress.Step(true);
+    EXPECT_EQ(progress.findChild<QLabel*>("IDC_PROGRESS_TEXT")->text(),
+              "Export von b: 1.501 Zeilen");
 }
 
 } // namespace
