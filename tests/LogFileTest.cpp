@@ -171,7 +171,7 @@ TEST_F(LogFileTest, MovedDeletedOrReplacedFileIsNoticedAtTheNextLook)
               "eins\r\ngleich danach\r\n\r\nfremd\r\ndrei\r\nvier\r\n");
 }
 
-// A full disk takes a small file system of its own, which only root may mount.
+// A full disk: a small file system of its own, which only root may mount.
 TEST_F(LogFileTest, FullDiskKeepsOnlyWholeLinesAndRecovers)
 {
     fs::create_directory(Path("klein"));
@@ -185,7 +185,6 @@ TEST_F(LogFileTest, FullDiskKeepsOnlyWholeLinesAndRecovers)
     while (lines.size() < kLimit && m_log.WriteLine(text))
         lines += text + "\r\n";
     EXPECT_FALSE(m_log.WriteLine(text)); // still full: tried again, refused again
-    EXPECT_EQ(Texts(Path("klein/app.log")), lines);
     fs::remove(Path("klein/filler"));
     EXPECT_TRUE(m_log.WriteLine("Platz wieder da"));
     EXPECT_EQ(Texts(Path("klein/app.log")), lines + "Platz wieder da\r\n");

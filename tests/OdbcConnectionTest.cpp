@@ -231,7 +231,6 @@ TEST_P(OdbcConnectionTest, LongValuesAreReadWhole)
     for (std::size_t row = 0; row < texts.size() && m_conn.Fetch() == 0; ++row) {
         const std::string text = m_conn.GetColumnText(1);
         const CColumnValue& binary = m_conn.GetColumnValue(2);
-        EXPECT_EQ(text.size() + binary.m_strRaw.size(), texts[row].size() + bytes[row].size());
         EXPECT_TRUE(text == texts[row] && binary.m_strRaw == bytes[row] &&
                     binary.m_strText.empty());
     }
