@@ -13,17 +13,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kLimit = 1048576;
-
 std::string ReadAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Write(const std::string& path, const std::string& bytes, std::ios::openmode how = {})
-{
-    std::ofstream(path, std::ios::binary | (how ? how : std::ios::trunc)) << bytes;
 }
 
 // The file without the stamps of its lines.
@@ -85,8 +78,8 @@ TEST(LogFile, BackupPathReplacesTheExtensionOfTheFileNameOnly)
 
 TEST_F(LogFileTest, RotatesIntoTheBackupAboveOneMebibyte)
 {
-    const std::string a(kLimit, 'a'), log = Path("app.log"), backup = Path("app.BAK");
-    Write(log, a);
+    const std::string a(1048576, 'a'), log = Path("app.log"), backup = Path("app.BAK");
+    std::ofstream(log) << a;
     m_log.SetFileName(log);
     ASSERT_TRUE(m_log.WriteLine("eins")); // exactly at the limit: no rotation yet
     const std::string full = ReadAll(log);
@@ -96,7 +89,7 @@ TEST_F(LogFileTest, RotatesIntoTheBackupAboveOneMebibyte)
     EXPECT_EQ(Texts(log), "zwei\r\n");
 
     // Another program's lines, seen at the next look; the next rotation replaces the backup.
-    Write(log, a, std::ios::app);
+    std::ofstream(log, std::ios::app) << a;
     const std::string grown = ReadAll(log);
     NextLook();
     ASSERT_TRUE(m_log.WriteLine("drei"));
@@ -106,8 +99,8 @@ TEST_F(LogFileTest, RotatesIntoTheBackupAboveOneMebibyte)
     // A backup that cannot be deleted leaves the lines in the big file until it can.
     fs::remove(backup);
     fs::create_directory(backup);
-    Write(backup + "/inhalt", "bleibt");
-    Write(log, a, std::ios::app);
+    std::ofstream(backup + "/inhalt") << "bleibt";
+    std::ofstream(log, std::ios::app) << a;
     NextLook();
     ASSERT_TRUE(m_log.WriteLine("vier"));
     ASSERT_TRUE(m_log.WriteLine("fünf"));
@@ -123,7 +116,7 @@ TEST_F(LogFileTest, RotatesIntoTheBackupAboveOneMebibyte)
 
 TEST_F(LogFileTest, UnusablePathFailsAndLeavesNoTrace)
 {
-    Write(Path("datei.txt"), "");
+    std::ofstream(Path("datei.txt")) << "";
     ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600) + mkfifo(Path("gelesen").c_str(), 0600), 0);
     // A FIFO with a reader is refused too: a leaving reader would end the program by SIGPIPE.
     const int reader = open(Path("gelesen").c_str(), O_RDONLY | O_NONBLOCK);
@@ -154,7 +147,7 @@ TEST_F(LogFileTest, MovedDeletedOrReplacedFileIsNoticedAtTheNextLook)
         NextLook();
         ASSERT_TRUE(log.WriteLine(static_cast<const char*>(nullptr)));
         fs::create_hard_link(Path("app.log"), Path("alt.log"));
-        Write(Path("neu.log"), "fremd\r\n");
+        std::ofstream(Path("neu.log")) << "fremd\r\n";
         fs::rename(Path("neu.log"), Path("app.log"));
         NextLook();
         ASSERT_TRUE(log.WriteLine(std::string("drei")));
@@ -177,12 +170,12 @@ TEST_F(LogFileTest, FullDiskKeepsOnlyWholeLinesAndRecovers)
     fs::create_directory(Path("klein"));
     if (geteuid() != 0 || mount("tmpfs", Path("klein").c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "no small file system can be mounted here";
-    Write(Path("klein/filler"), std::string(40 * 1024, 'f')); // the log fills the rest
+    std::ofstream(Path("klein/filler")) << std::string(40 * 1024, 'f'); // the log fills the rest
     m_log.SetFileName(Path("klein/app.log"));
     // Lines of 165 bytes straddle the pages of the file system, so the last one is torn.
     const std::string text(137, 'x');
     std::string lines;
-    while (lines.size() < kLimit && m_log.WriteLine(text))
+    while (lines.size() < 1048576 && m_log.WriteLine(text))
         lines += text + "\r\n";
     EXPECT_FALSE(m_log.WriteLine(text)); // still full: tried again, refused again
     fs::remove(Path("klein/filler"));

@@ -20,8 +20,7 @@ std::string ErrorText(COdbcConnection& conn)
     return text;
 }
 
-// The connection under test is logged on to the test source in quiet mode; it ends before the
-// test database drops the tables, whose locks an open cursor would hold.
+// Logged on in quiet mode; ends before the test database drops the tables an open cursor locks.
 class OdbcConnectionTest : public DriverTest
 {
 protected:
@@ -172,8 +171,7 @@ TEST_P(OdbcConnectionTest, EveryKindHasItsCodeItsTextAndItsNull)
         kinds += std::to_string(m_conn.GetColumnType(column)) + " ";
     }
     EXPECT_EQ(names, "c0 c1 c2 c3 c4 c5 c6 c7 c8 c9 c10 c11 ");
-    // SQLite calls every floating column and a NUMERIC DOUBLE; PostgreSQL calls FLOAT and
-    // DOUBLE FLOAT; MariaDB keeps REAL, FLOAT and DOUBLE apart.
+    // SQLite: floats and NUMERIC DOUBLE; PostgreSQL: FLOAT, DOUBLE FLOAT; MariaDB keeps all apart.
     EXPECT_EQ(kinds, isSQLite()     ? "4 5 8 8 8 8 1 1 1 1 1 99 "
                      : isPostgres() ? "4 5 7 7 7 1 1 1 1 1 1 99 "
                                     : "4 5 7 7 8 1 1 1 1 1 1 99 ");
@@ -211,8 +209,7 @@ TEST_P(OdbcConnectionTest, EveryKindHasItsCodeItsTextAndItsNull)
               "NULL|\n\t lead and tail|\nline|ä\n" + utf8 + "|<NULL>\n");
 }
 
-// Values around the size of one read buffer and far beyond it are read whole; multi-byte
-// characters land on the piece boundaries.
+// Values around one read buffer and far beyond, multi-byte characters on the piece boundaries.
 TEST_P(OdbcConnectionTest, LongValuesAreReadWhole)
 {
     std::vector<Row> rows;
