@@ -13,9 +13,8 @@ constexpr ScriptDialect kSQLite = ScriptDialect::SQLite, kPostgres = ScriptDiale
 struct ValueCase
 {
     int kind;
-    std::string text, raw;
-    int flags;
-    std::string literal;
+    std::string text, literal, raw = "";
+    int flags = 0;
     ScriptDialect dialect = ScriptDialect::Standard;
 };
 
@@ -23,36 +22,32 @@ using ExportValueTest = ::testing::TestWithParam<ValueCase>;
 
 TEST_P(ExportValueTest, WritesALiteralThatLoadsBack)
 {
-    CColumnValue value;
-    value.m_strText = GetParam().text;
-    value.m_strRaw = GetParam().raw;
-    value.m_bNull = GetParam().flags & kNull;
-    value.m_bBinary = GetParam().flags & kBytes;
-    value.m_bText = GetParam().flags & kNoNumber;
+    const ValueCase& p = GetParam();
     std::string out = "(";
-    AppendExportValue(out, GetParam().kind, value, GetParam().dialect);
-    EXPECT_EQ(out, "(" + GetParam().literal);
+    AppendExportValue(out, p.kind,
+                      {p.text, 0, (p.flags & kNull) != 0, p.raw, (p.flags & kBytes) != 0,
+                       (p.flags & kNoNumber) != 0},
+                      p.dialect);
+    EXPECT_EQ(out, "(" + p.literal);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Values, ExportValueTest,
     ::testing::Values(
-        ValueCase{1, "Meier", "", 0, "'Meier'"}, ValueCase{1, "'a''b'", "", 0, "'''a''''b'''"},
-        ValueCase{1, "'", "", 0, "''''"}, ValueCase{1, "", "", 0, "''"},
-        ValueCase{1, "NULL", "", 0, "'NULL'"}, ValueCase{1, "NULL", "", kNull, "NULL"},
-        ValueCase{4, "NULL", "", kNull, "NULL"}, ValueCase{7, "NULL", "", kNull, "NULL"},
-        ValueCase{99, "NULL", "", kNull, "NULL"}, ValueCase{4, "-2147483648", "", 0, "-2147483648"},
-        ValueCase{5, "-7", "", 0, "-7"}, ValueCase{7, "7.8125e-003", "", 0, "7.8125e-003"},
-        ValueCase{8, "3.", "", 0, "3."}, ValueCase{8, "inf", "", 0, "'Infinity'"},
-        ValueCase{7, "-inf", "", 0, "'-Infinity'"}, ValueCase{8, "nan", "", 0, "'NaN'"},
-        ValueCase{99, "", std::string("\0\xff\x10 ", 4), 0, "X'00FF1020'"},
-        ValueCase{99, "", "", 0, "X''"}, ValueCase{1, "Grüße", "", 0, "'Grüße'"},
-        ValueCase{4, "12abc", "", kNoNumber, "'12abc'"},
-        ValueCase{1, "", "\x01'", kBytes, "X'0127'"},
-        ValueCase{99, "", "\xab", 0, "'\\xAB'", kPostgres},
-        ValueCase{1, "a\\b\r\n", "", 0, "'a\\b\r\n'"},
-        ValueCase{1, "a\\b'\r\n", "", 0, "'a\\\\b''\\r\n'", kMySQL},
-        ValueCase{1, "a\r\nb", "", 0, "'a'||char(13)||'\nb'", kSQLite}));
+        ValueCase{1, "Meier", "'Meier'"}, ValueCase{1, "'a''b'", "'''a''''b'''"},
+        ValueCase{1, "'", "''''"}, ValueCase{1, "", "''"}, ValueCase{1, "NULL", "'NULL'"},
+        ValueCase{1, "NULL", "NULL", "", kNull}, ValueCase{4, "NULL", "NULL", "", kNull},
+        ValueCase{7, "NULL", "NULL", "", kNull}, ValueCase{99, "NULL", "NULL", "", kNull},
+        ValueCase{4, "-2147483648", "-2147483648"}, ValueCase{5, "-7", "-7"},
+        ValueCase{7, "7.8125e-003", "7.8125e-003"}, ValueCase{8, "3.", "3."},
+        ValueCase{8, "inf", "'Infinity'"}, ValueCase{7, "-inf", "'-Infinity'"},
+        ValueCase{8, "nan", "'NaN'"},
+        ValueCase{99, "", "X'00FF1020'", std::string("\0\xff\x10 ", 4)}, ValueCase{99, "", "X''"},
+        ValueCase{1, "Grüße", "'Grüße'"}, ValueCase{4, "12abc", "'12abc'", "", kNoNumber},
+        ValueCase{1, "", "X'0127'", "\x01'", kBytes},
+        ValueCase{99, "", "'\\xAB'", "\xab", 0, kPostgres}, ValueCase{1, "a\\b\r\n", "'a\\b\r\n'"},
+        ValueCase{1, "a\\b'\r\n", "'a\\\\b''\\r\n'", "", 0, kMySQL},
+        ValueCase{1, "a\r\nb", "'a'||char(13)||'\nb'", "", 0, kSQLite}));
 
 TEST(ExportValue, IdentifiersAndDialects)
 {

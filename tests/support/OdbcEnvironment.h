@@ -12,9 +12,7 @@ enum class Driver
 
 const char* DriverName(Driver driver);
 
-// Writes a private odbcinst.ini and odbc.ini into a temporary directory and points the driver
-// manager at them, so that tests never read or write /etc or the home directory. Safe to call
-// often; the first call does the work and must come before any ODBC call of the process.
+// A private odbcinst.ini and odbc.ini, so tests never touch /etc or home; before any ODBC call.
 void EnsureOdbcConfig();
 std::string OdbcConfigDir();
 
@@ -23,9 +21,8 @@ struct DataSource
     std::string dsn, user, password;
 };
 
-// A fresh SQLite file, or the PostgreSQL and MariaDB servers that scripts/test starts (port, user,
-// password and database come from TAVRIN_PG_* and TAVRIN_MARIADB_*). Each DSN has a twin with
-// "Empty" appended for a database without tables; "TavrinBroken" names a missing driver library.
+// A fresh SQLite file or the servers of TAVRIN_PG_* / TAVRIN_MARIADB_*; a twin DSN with "Empty"
+// appended has no tables, "TavrinBroken" a missing driver library.
 DataSource SourceFor(Driver driver);
 bool PostgresConfigured();
 // Adds a data source of the PostgreSQL driver for a server on another port of 127.0.0.1.

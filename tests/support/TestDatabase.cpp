@@ -1,5 +1,6 @@
 #include "tests/support/TestDatabase.h"
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <sqlext.h>
@@ -73,9 +74,7 @@ std::string Diagnostic(SQLSMALLINT type, SQLHANDLE handle)
 
 const char* DriverName(Driver driver)
 {
-    return driver == Driver::SQLite       ? "SQLite"
-           : driver == Driver::PostgreSQL ? "PostgreSQL"
-                                          : "MariaDB";
+    return std::array{"SQLite", "PostgreSQL", "MariaDB"}[static_cast<int>(driver)];
 }
 
 void EnsureOdbcConfig()
@@ -93,10 +92,10 @@ DataSource SourceFor(Driver driver)
 {
     EnsureOdbcConfig();
     const std::string env = driver == Driver::MariaDB ? "TAVRIN_MARIADB_" : "TAVRIN_PG_";
-    if (driver == Driver::SQLite)
-        return {"TavrinSQLite", "", ""};
-    return {driver == Driver::MariaDB ? "TavrinMaria" : "TavrinPg", Env(env + "USER", "tavrin"),
-            Env(env + "PASSWORD")};
+    return driver == Driver::SQLite
+               ? DataSource{"TavrinSQLite", "", ""}
+               : DataSource{driver == Driver::MariaDB ? "TavrinMaria" : "TavrinPg",
+                            Env(env + "USER", "tavrin"), Env(env + "PASSWORD")};
 }
 
 bool PostgresConfigured()
@@ -173,11 +172,11 @@ void TestDatabase::CreateTable(const std::string& name, const std::vector<Column
     std::string sql;
     for (const ColumnDef& column : columns) {
         const std::string& pg = column.postgresType;
-        // MariaDB spells a few types its own way; long VARCHARs would exceed its row size.
         const std::string maria = !column.mariadbType.empty() ? column.mariadbType
                                   : pg == "BYTEA"             ? "LONGBLOB"
                                   : pg == "TEXT"              ? "LONGTEXT"
                                   : pg == "REAL"              ? "FLOAT"
+                                  // long VARCHARs would exceed MariaDB's row size
                                   : pg.rfind("VARCHAR(", 0) == 0 && std::stoi(pg.substr(8)) > 4000
                                       ? "MEDIUMTEXT"
                                       : pg;

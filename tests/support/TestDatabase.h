@@ -5,8 +5,7 @@
 #include <gtest/gtest.h>
 #include <sql.h>
 
-// A column of a test table, with its type as each driver spells it; MariaDB's follows from
-// PostgreSQL's where it is not given.
+// A column of a test table, its type as each driver spells it (MariaDB's after PostgreSQL's).
 struct ColumnDef
 {
     std::string name, sqliteType, postgresType, mariadbType{};
@@ -14,8 +13,7 @@ struct ColumnDef
 
 using Row = std::vector<std::string>; // SQL literals, one per column
 
-// A connection of its own (plain ODBC, independent of the code under test) that builds the
-// tables a test reads, so that one test body runs on every driver, and drops them at the end.
+// Plain ODBC, apart from the code under test: builds the tables a test reads, drops them after.
 class TestDatabase
 {
 public:
@@ -36,8 +34,7 @@ public:
     void CreateView(const std::string& name, const std::string& select);
     std::string BinaryLiteral(const std::string& bytes) const;
     std::string Quote(const std::string& identifier) const;
-    // A table of the default schema as the export script names it: qualified where the data
-    // source has schemas ("public", an ODBC reserved word, quoted).
+    // A table of the default schema as the export script names it ("public" quoted).
     std::string ScriptName(const std::string& spelled) const;
 
 private:
@@ -52,8 +49,7 @@ private:
     std::vector<std::string> m_drops;
 };
 
-// Base of every test suite that runs on every driver. A missing server skips the test on a
-// developer's machine and fails it in CI.
+// A missing server skips the test on a developer's machine and fails it in CI.
 class DriverTest : public ::testing::TestWithParam<Driver>
 {
 protected:
