@@ -4,21 +4,6 @@
 #include "tools/InfoDlg.h"
 #include "tools/TablesDlg.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSettings>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QtTest/QTest>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <sstream>
-
 Lines SplitLines(const std::string& text)
 {
     Lines lines;
@@ -30,10 +15,16 @@ Lines SplitLines(const std::string& text)
 
 std::string ReadFileBytes(const QString& path)
 {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+void WriteFileBytes(const QString& path, const std::string& content)
+{
+    QFile file(path);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(content.data(), static_cast<qint64>(content.size()));
 }
 
 QString SettingsFile()
@@ -43,10 +34,7 @@ QString SettingsFile()
 
 void WriteSettingsFile(const std::string& content)
 {
-    QFile file(SettingsFile());
-    QDir().mkpath(QFileInfo(file).absolutePath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content.data(), static_cast<qint64>(content.size()));
+    WriteFileBytes(SettingsFile(), content);
 }
 
 void RemoveSettingsFile()
@@ -54,11 +42,41 @@ void RemoveSettingsFile()
     QFile::remove(SettingsFile());
 }
 
+std::string Flags(QWidget* parent, std::initializer_list<const char*> names)
+{
+    std::string flags;
+    for (const char* name : names) {
+        auto* box = qobject_cast<QCheckBox*>(Child(parent, name));
+        flags += (box ? box->isChecked() : Child(parent, name)->isEnabled()) ? '1' : '0';
+    }
+    return flags;
+}
+
+int Modals(const std::function<void()>& action, const std::function<void(QWidget*)>& handler,
+           QWidget* current)
+{
+    int opened = 0;
+    QTimer::singleShot(0, [&] {
+        QPointer<QWidget> modal = QApplication::activeModalWidget();
+        if (!modal || modal == current)
+            return;
+        ++opened;
+        if (handler)
+            handler(modal);
+        if (modal && modal->isVisible())
+            modal->close();
+    });
+    action();
+    QApplication::processEvents();
+    return opened;
+}
+
 void FillLogin(CViewerDlg& dlg, const DataSource& source, const std::string& password)
 {
-    dlg.findChild<QLineEdit*>("IDC_SOURCE")->setText(QString::fromStdString(source.dsn));
-    dlg.findChild<QLineEdit*>("IDC_USER")->setText(QString::fromStdString(source.user));
-    dlg.findChild<QLineEdit*>("IDC_PASSWORD")->setText(QString::fromStdString(password));
+    for (auto [name, text] : {std::pair{"IDC_SOURCE", &source.dsn},
+                              {"IDC_USER", &source.user},
+                              {"IDC_PASSWORD", &password}})
+        dlg.findChild<QLineEdit*>(name)->setText(QString::fromStdString(*text));
 }
 
 void ClickButton(CViewerDlg& dlg, const char* name)

@@ -2,7 +2,10 @@
 
 #include "tests/support/OdbcEnvironment.h"
 
-#include <QString>
+#include <QtTest>
+#include <QtWidgets>
+#include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -15,10 +18,25 @@ using Lines = std::vector<std::string>;
 // A text cut at its CR LF line ends; a last piece without one is dropped.
 Lines SplitLines(const std::string& text);
 std::string ReadFileBytes(const QString& path);
+void WriteFileBytes(const QString& path, const std::string& content);
 
 QString SettingsFile();
 void WriteSettingsFile(const std::string& content);
 void RemoveSettingsFile();
+
+template <typename T = QWidget> T* Child(QWidget* parent, const char* name)
+{
+    T* child = parent->findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+// '1' or '0' for each child named: a check box ticked, another widget enabled.
+std::string Flags(QWidget* parent, std::initializer_list<const char*> names);
+// Runs action and hands the modal dialog other than current that it brings up to handler, then
+// closes what the handler leaves open, so that a failing test cannot hang. Gives how many came
+// up: 0 or 1.
+int Modals(const std::function<void()>& action, const std::function<void(QWidget*)>& handler = {},
+           QWidget* current = nullptr);
 
 void FillLogin(CViewerDlg& dlg, const DataSource& source, const std::string& password);
 void ClickButton(CViewerDlg& dlg, const char* name);

@@ -1,12 +1,7 @@
 #include "app/ViewerApp.h"
-#include "tests/support/OdbcEnvironment.h"
+#include "tests/support/DialogDriver.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <cstdlib>
-#include <gtest/gtest.h>
 
 // Every GUI test runs on the offscreen platform with its settings in a private directory.
 int main(int argc, char** argv)
