@@ -4,14 +4,11 @@
 
 #include <QtTest>
 #include <QtWidgets>
-#include <functional>
 #include <gtest/gtest.h>
-#include <string>
-#include <vector>
 
 class CViewerDlg;
 
-// Drives the real main dialog the way a user would, for the GUI tests.
+// Drives the real windows the way a user would, for the GUI tests.
 
 using Lines = std::vector<std::string>;
 
