@@ -6,8 +6,6 @@
 class SqlDlgTest : public ::testing::Test
 {
 protected:
-    static QPlainTextEdit* Edit(CSqlDlg& dlg) { return Child<QPlainTextEdit>(&dlg, "IDC_SQLTEXT"); }
-    static void Click(CSqlDlg& dlg, const char* name) { Child<QPushButton>(&dlg, name)->click(); }
     Lines History() const
     {
         Lines entries;
@@ -15,10 +13,9 @@ protected:
             entries.push_back(entry);
         return entries;
     }
-    // Runs the dialog as the SQL command does, puts text into its editor, and ends it with the
-    // button how (or Escape, or the close box) after drive.
-    void Run(const std::string& text, const std::string& how,
-             const std::function<void(CSqlDlg&)>& drive = {})
+    // Runs the dialog as the SQL command does, with text in its editor, and ends it after drive
+    // with Execute (O), Abbrechen (C), Escape (E) or its close box (X).
+    void Run(const std::string& text, char how, const std::function<void(CSqlDlg&)>& drive = {})
     {
         CSqlDlg dlg;
         dlg.SetMainDialog(m_main.get());
@@ -29,16 +26,17 @@ protected:
                              Edit(dlg)->setPlainText(QString::fromStdString(text));
                              if (drive)
                                  drive(dlg);
-                             if (how == "Escape")
+                             if (how == 'E')
                                  QTest::keyClick(Edit(dlg), Qt::Key_Escape);
-                             else if (how == "CloseBox")
-                                 dlg.close();
                              else
-                                 Click(dlg, how.c_str());
-                             EXPECT_FALSE(dlg.isVisible()) << how;
+                                 how == 'X' ? void(dlg.close())
+                                            : Press(dlg, how == 'O' ? "IDOK" : "IDCANCEL");
+                             EXPECT_FALSE(dlg.isVisible());
                          }),
                   1);
     }
+    static QPlainTextEdit* Edit(CSqlDlg& dlg) { return Child<QPlainTextEdit>(&dlg, "IDC_SQLTEXT"); }
+    static void Press(CSqlDlg& dlg, const char* name) { Child<QPushButton>(&dlg, name)->click(); }
 
     std::unique_ptr<CViewerDlg> m_main = std::make_unique<CViewerDlg>();
 };
@@ -49,7 +47,7 @@ TEST_F(SqlDlgTest, HistoryOffersSortedEntriesEnterBreaksTheLine)
 {
     for (std::string entry : {"select b", "Select a", "SELECT c\r\nFROM t", "delete x", "select a"})
         m_main->AddToHistory(entry);
-    Run("", "IDOK", [](CSqlDlg& dlg) {
+    Run("", 'O', [](CSqlDlg& dlg) {
         auto* combo = Child<QComboBox>(&dlg, "IDC_HISTORY");
         QStringList items;
         for (int i = 0; i < combo->count(); ++i)
@@ -71,38 +69,34 @@ TEST_F(SqlDlgTest, HistoryOffersSortedEntriesEnterBreaksTheLine)
 }
 
 // The main dialog gets the whole text with CR LF breaks; the history keeps at most 1024 bytes,
-// cut before a character that does not fit whole, the same text once, and 20 entries. A text
-// longer than the limit differs from its entry: it comes in again.
+// cut before a character that does not fit whole, the same text once and 20 entries. A text
+// longer than the limit differs from its entry: it comes in again. Cancelling changes nothing.
 TEST_F(SqlDlgTest, HandsOverTheTextAndKeepsItOnce)
 {
-    const std::string a(1022, 'a');
-    const struct
-    {
-        const char* how;
-        std::string typed, handed, kept{};
-    } cases[] = {{"IDOK", "", "", ""},
-                 {"IDOK", "SELECT 'Maße\u00a0€'\n-- ä\u2028", "SELECT 'Maße\u00a0€'\r\n-- ä\r\n",
-                  "SELECT 'Maße\u00a0€'\r\n-- ä\r\n"},
-                 {"IDOK", a + "ä", a + "ä", a + "ä"},
-                 {"IDOK", a + "aä", a + "aä", a + "a"},
-                 {"IDOK", a + "€b", a + "€b", a},
-                 {"IDCANCEL", "SELECT neu", "vorher"},
-                 {"Escape", "SELECT neu", "vorher"},
-                 {"CloseBox", "SELECT neu", "vorher"}};
-    for (const auto& c : cases) {
+    const std::string a(1022, 'a'), umlauts = "SELECT 'Maße\u00a0€'\r\n-- ä\r\n";
+    const std::tuple<char, std::string, std::string, std::string> cases[] = {
+        {'O', "", "", ""},
+        {'O', "SELECT 'Maße\u00a0€'\n-- ä\u2028", umlauts, umlauts},
+        {'O', a + "ä", a + "ä", a + "ä"},
+        {'O', a + "aä", a + "aä", a + "a"},
+        {'O', a + "€b", a + "€b", a},
+        {'C', "neu", "vorher", ""},  // Abbrechen
+        {'E', "neu", "vorher", ""},  // Escape
+        {'X', "neu", "vorher", ""}}; // the close box
+    for (const auto& [how, typed, handed, kept] : cases) {
         m_main = std::make_unique<CViewerDlg>();
         m_main->SetSqlText("vorher");
-        for (int round = c.handed.size() > CViewerDlg::HISTORY_MAX_LENGTH; round < 2; ++round) {
-            Run(c.typed, c.how);
-            EXPECT_EQ(m_main->SqlText(), c.handed) << c.how;
-            EXPECT_EQ(History(), c.how == std::string("IDOK") ? Lines{c.kept} : Lines{}) << round;
+        for (int round = handed.size() > CViewerDlg::HISTORY_MAX_LENGTH; round < 2; ++round) {
+            Run(typed, how);
+            EXPECT_EQ(m_main->SqlText(), handed) << how;
+            EXPECT_EQ(History(), how == 'O' ? Lines{kept} : Lines{}) << how << round;
         }
     }
     Lines executed = {"SELECT 1", "select 1"};
     for (int i = 3; i <= 21; ++i)
         executed.push_back("SELECT " + std::to_string(i));
     for (const std::string& text : executed)
-        Run(text, "IDOK");
+        Run(text, 'O');
     EXPECT_EQ(History(), Lines(executed.begin() + 1, executed.end()));
 }
 
@@ -112,67 +106,57 @@ TEST_F(SqlDlgTest, HandsOverTheTextAndKeepsItOnce)
 // after a question; a save that cannot write, is cancelled or refused leaves the old file alone.
 TEST_F(SqlDlgTest, ScriptsLoadAndSaveWithCrLf)
 {
-    const std::string line = "INSERT INTO t VALUES ('" + std::string(90, 'z') + "');";
-    const std::string old(5000, '#');
+    const std::string old(5000, '#'),
+        line = "INSERT INTO t VALUES ('" + std::string(90, 'z') + "');";
     std::string big, bigCrLf;
     while (big.size() < 10 * 1024 * 1024)
         big += line + "\n", bigCrLf += line + "\r\n";
-    const struct
-    {
-        const char* name; // loaded when it ends in "<", saved when it ends in ">"
-        std::string in, out;
-    } cases[] = {{"ziel.sql<", "SELECT a\n\nFROM t\r\nWHERE b\rAND c",
-                  "SELECT a\r\n\r\nFROM t\r\nWHERE b\r\nAND c\r\n"},
-                 {"ziel.sql<", "", ""},
-                 {"ziel.sql<", "SELECT 'K\xf6ln \x80 \x93\x81\x94'\nFROM t\xc3",
-                  "SELECT 'Köln € “\u0081”'\r\nFROM tÃ\r\n"},
-                 {"ziel.sql<", big, bigCrLf},
-                 {"fehlt.sql<", "", "SELECT vorher"},
-                 {"ordner.sql<", "", "SELECT vorher"},
-                 {"/proc/self/mem<", "", "SELECT vorher"},
-                 {"ziel.sql>", "SELECT 'Größe\u00a0€'\n\nWHERE b\n",
-                  "SELECT 'Größe\u00a0€'\r\n\r\nWHERE b\r\n"},
-                 {"ziel.sql>", "", ""},
-                 {"ziel>", "SELECT a", "SELECT a"},
-                 {"ziel.sql!", "SELECT a", old},
-                 {"ordner.sql>", "SELECT a", old},
-                 {">", "SELECT a", old}};
-    for (const auto& c : cases) {
-        QString name = c.name;
+    // "<" loads the file, ">" saves to it, "!" refuses to replace it.
+    const std::tuple<QString, std::string, std::string> cases[] = {
+        {"ziel.sql<", "SELECT 'K\xf6ln \x80 \x93\x81\x94'\n\nFROM t\r\nWHERE b\rAND c\xc3",
+         "SELECT 'Köln € “\u0081”'\r\n\r\nFROM t\r\nWHERE b\r\nAND cÃ\r\n"},
+        {"ziel.sql<", "SELECT 'Köln'\r\nFROM t", "SELECT 'Köln'\r\nFROM t\r\n"},
+        {"ziel.sql<", big, bigCrLf},
+        {"fehlt.sql<", "", "SELECT vorher"},
+        {"/proc/self/mem<", "", "SELECT vorher"},
+        {"ziel>", "SELECT 'Größe\u00a0€'\n\nWHERE b", "SELECT 'Größe\u00a0€'\r\n\r\nWHERE b"},
+        {"ziel.sql!", "SELECT a", old},
+        {"ordner.sql>", "SELECT a", old},
+        {">", "SELECT a", old}};
+    for (const auto& [name, in, out] : cases) {
         const QChar mode = name.back();
-        name.chop(1);
         QTemporaryDir dir;
-        WriteFileBytes(dir.filePath("ziel.sql"), mode == '<' ? c.in : old);
+        WriteFileBytes(dir.filePath("ziel.sql"), mode == '<' ? in : old);
         QDir(dir.path()).mkdir("ordner.sql");
-        const QString path = name.isEmpty() || name.startsWith('/') ? name : dir.filePath(name);
-        Run(mode == '<' ? "SELECT vorher" : c.in, "IDOK", [&](CSqlDlg& dlg) {
-            // The chooser's own accept adds the extension and asks before replacing a file.
-            const auto answer = [&](QWidget* box) {
-                EXPECT_TRUE(qobject_cast<QMessageBox*>(box)->text().contains("überschrieben"));
-                qobject_cast<QMessageBox*>(box)
-                    ->button(mode == '!' ? QMessageBox::No : QMessageBox::Yes)
-                    ->click();
-            };
-            const auto choose = [&](QWidget* chooser) {
-                qobject_cast<QFileDialog*>(chooser)->selectFile(path);
-                // The chooser would open a directory rather than choose it; insist on the choice.
-                if (QFileInfo(path).isDir())
-                    static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
-                else if (mode == '<')
-                    static_cast<QDialog*>(chooser)->accept();
-                else if (!path.isEmpty()) {
-                    EXPECT_EQ(
-                        Modals([&] { static_cast<QDialog*>(chooser)->accept(); }, answer, chooser),
-                        1);
-                }
-            };
-            EXPECT_EQ(Modals([&] { Click(dlg, mode == '<' ? "IDC_LOADSCRIPT" : "IDC_SAVESCRIPT"); },
+        const QString path =
+            name.size() == 1 || name[0] == '/' ? name.chopped(1) : dir.filePath(name.chopped(1));
+        const auto answer = [&](QWidget* box) {
+            EXPECT_TRUE(qobject_cast<QMessageBox*>(box)->text().contains("überschrieben"));
+            qobject_cast<QMessageBox*>(box)
+                ->button(mode == '!' ? QMessageBox::No : QMessageBox::Yes)
+                ->click();
+        };
+        const auto choose = [&](QWidget* chooser) {
+            qobject_cast<QFileDialog*>(chooser)->selectFile(path);
+            // The chooser would open a directory rather than choose it; insist on the choice.
+            const auto accept = [&] { static_cast<QDialog*>(chooser)->accept(); };
+            if (QFileInfo(path).isDir())
+                static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
+            else if (mode == '<')
+                accept();
+            else if (!path.isEmpty()) { // the chooser's own accept adds ".sql" and asks
+                EXPECT_EQ(Modals(accept, answer, chooser), 1);
+            }
+        };
+        Run(mode == '<' ? "SELECT vorher" : in, 'O', [&](CSqlDlg& dlg) {
+            EXPECT_EQ(Modals([&] { Press(dlg, mode == '<' ? "IDC_LOADSCRIPT" : "IDC_SAVESCRIPT"); },
                              choose, &dlg),
                       1);
         });
         const std::string got =
             mode == '<' ? m_main->SqlText() : ReadFileBytes(dir.filePath("ziel.sql"));
-        EXPECT_TRUE(got == c.out) << c.name << ": " << ::testing::PrintToString(got.substr(0, 99));
+        EXPECT_TRUE(got == out) << name.toStdString() << ": "
+                                << ::testing::PrintToString(got.substr(0, 99));
         EXPECT_EQ(
             QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             (QStringList{"ordner.sql", "ziel.sql"}));
