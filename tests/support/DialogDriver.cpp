@@ -7,9 +7,8 @@
 Lines SplitLines(const std::string& text)
 {
     Lines lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
     return lines;
 }
 
@@ -81,9 +80,8 @@ void FillLogin(CViewerDlg& dlg, const DataSource& source, const std::string& pas
 
 void ClickButton(CViewerDlg& dlg, const char* name)
 {
-    QPushButton* button = dlg.findChild<QPushButton*>(name);
-    ASSERT_NE(button, nullptr) << name;
-    QTest::mouseClick(button, Qt::LeftButton);
+    if (QPushButton* button = Child<QPushButton>(&dlg, name))
+        QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source, const std::string& password)
@@ -95,7 +93,7 @@ void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source, const std::stri
 
 void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names)
 {
-    QTreeWidget* list = dlg.TablesDlg()->findChild<QTreeWidget*>("IDC_LIST");
+    auto* list = Child<QTreeWidget>(dlg.TablesDlg(), "IDC_LIST");
     list->clearSelection();
     for (const std::string& name : names) {
         auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
@@ -116,9 +114,9 @@ Lines RunSqlCommand(CViewerDlg& dlg, const std::string& statement)
     QTimer::singleShot(0, [statement] {
         QWidget* modal = QApplication::activeModalWidget();
         ASSERT_NE(modal, nullptr);
-        modal->findChild<QPlainTextEdit*>("IDC_SQLTEXT")
+        Child<QPlainTextEdit>(modal, "IDC_SQLTEXT")
             ->setPlainText(QString::fromStdString(statement));
-        modal->findChild<QPushButton*>("IDOK")->click();
+        Child<QPushButton>(modal, "IDOK")->click();
     });
     return RunCommand(dlg, "IDC_SQL");
 }

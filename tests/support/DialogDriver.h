@@ -8,8 +8,6 @@
 
 class CViewerDlg;
 
-// Drives the real windows the way a user would, for the GUI tests.
-
 using Lines = std::vector<std::string>;
 
 // A text cut at its CR LF line ends; a last piece without one is dropped.
@@ -29,15 +27,13 @@ template <typename T = QWidget> T* Child(QWidget* parent, const char* name)
 }
 // '1' or '0' for each child named: a check box ticked, another widget enabled.
 std::string Flags(QWidget* parent, std::initializer_list<const char*> names);
-// Runs action and hands the modal dialog other than current that it brings up to handler, then
-// closes what the handler leaves open, so that a failing test cannot hang. Gives how many came
-// up: 0 or 1.
+// Hands the modal dialog that action brings up (other than current) to handler, then closes it
+// lest a failing test hang. Gives how many came up: 0 or 1.
 int Modals(const std::function<void()>& action, const std::function<void(QWidget*)>& handler = {},
            QWidget* current = nullptr);
 
 void FillLogin(CViewerDlg& dlg, const DataSource& source, const std::string& password);
 void ClickButton(CViewerDlg& dlg, const char* name);
-// Logs on with the fields filled in and lists the tables.
 void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source, const std::string& password);
 void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names);
 // What the Information window holds after Clear and one press of the button.
