@@ -72,10 +72,9 @@ int Modals(const std::function<void()>& action, const std::function<void(QWidget
 
 void FillLogin(CViewerDlg& dlg, const DataSource& source, const std::string& password)
 {
-    for (auto [name, text] : {std::pair{"IDC_SOURCE", &source.dsn},
-                              {"IDC_USER", &source.user},
-                              {"IDC_PASSWORD", &password}})
-        dlg.findChild<QLineEdit*>(name)->setText(QString::fromStdString(*text));
+    dlg.findChild<QLineEdit*>("IDC_SOURCE")->setText(QString::fromStdString(source.dsn));
+    dlg.findChild<QLineEdit*>("IDC_USER")->setText(QString::fromStdString(source.user));
+    dlg.findChild<QLineEdit*>("IDC_PASSWORD")->setText(QString::fromStdString(password));
 }
 
 void ClickButton(CViewerDlg& dlg, const char* name)

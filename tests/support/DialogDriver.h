@@ -38,5 +38,4 @@ void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source, const std::stri
 void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names);
 // What the Information window holds after Clear and one press of the button.
 Lines RunCommand(CViewerDlg& dlg, const char* button);
-// The SQL command with the statement typed into its dialog and executed.
 Lines RunSqlCommand(CViewerDlg& dlg, const std::string& statement);
