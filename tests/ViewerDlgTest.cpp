@@ -8,10 +8,8 @@
 // The log file without its time stamps, and with LF for CR LF.
 static std::string LogText(const QString& path)
 {
-    QString text = QString::fromStdString(ReadFileBytes(path));
-    return text.remove(QRegularExpression("(?m)^<[^\r\n]{22}>: "))
-        .replace("\r\n", "\n")
-        .toStdString();
+    static const QRegularExpression stamp("(?m)^<[^\r\n]{22}>: ");
+    return QString(ReadFileBytes(path).c_str()).remove(stamp).replace("\r\n", "\n").toStdString();
 }
 
 // Log, AutoDel, Information, Tabellen ticked; log file button enabled; tool windows shown.
@@ -111,7 +109,7 @@ TEST(ViewerDlgSettings, DamagedSettingsThenLogFileThenRestart)
     const QString log = dir.filePath("fehlt/tavrin.log");
     WriteSettingsFile(
         "[General]\nLogset=ja\nInfo=@Variant(\\0\\0\\x1)\nTabs=@Size(1 1)\nAutoDel=true\nODBC=" +
-        std::string(100000, 'q') + "\nMainWP=-2147483648,0,99999999999,,,,,,,,,\n" + "TabsWP=\"" +
+        std::string(100000, 'q') + "\nMainWP=-2147483648,0,99999999999,,,,,,,,,\nTabsWP=\"" +
         std::string(10000, ',') + "\"\n\x01\x02\xff\xfe[[[=\nUser");
     {
         CViewerDlg dlg;
@@ -130,9 +128,10 @@ TEST(ViewerDlgSettings, DamagedSettingsThenLogFileThenRestart)
                });
         EXPECT_EQ(button->text() + "|" + button->toolTip(), log.left(10) + "...|" + log);
         QDir(dir.path()).rmdir("fehlt");
-        for (const char* line : {"eins", "zwei", "", "drei", "vier"})
+        // A log that stops taking lines is told once, and once when it takes them again.
+        for (const char* line : {"eins", "zwei", "", "drei", "vier"}) // "": the folder comes back
             *line ? dlg.Output(line) : void(QDir(dir.path()).mkdir("fehlt"));
-        const std::string file = log.toStdString(); // told once, and once when it works again
+        const std::string file = log.toStdString();
         EXPECT_EQ(
             SplitLines(dlg.InfoDlg()->Text()),
             (Lines{"Log-Datei nicht beschreibbar: " + file + " (" + std::strerror(ENOENT) + ")",
