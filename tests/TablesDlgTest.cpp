@@ -20,7 +20,4 @@ TEST(TablesDlg, ListsAndSelectsNamesUnchanged)
     EXPECT_EQ(dlg.SelectedTables(), (Lines{"zwei", "Größe_Maß", "\xc4rger"}));
     dlg.resize(300, 200); // the list fills the window but a pixel at each side
     EXPECT_EQ(list->geometry(), QRect(1, 1, 298, 198));
-    dlg.resize(1, 1);
-    EXPECT_LE(dlg.width(), 2);
-    EXPECT_FALSE(dlg.FillTables({}) || dlg.TableCount());
 }
