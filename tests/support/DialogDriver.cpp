@@ -4,36 +4,26 @@
 #include "tools/InfoDlg.h"
 #include "tools/TablesDlg.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSettings>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QtTest/QTest>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <sstream>
-
 Lines SplitLines(const std::string& text)
 {
     Lines lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
     return lines;
 }
 
 std::string ReadFileBytes(const QString& path)
 {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+void WriteFileBytes(const QString& path, const std::string& content)
+{
+    QFile file(path);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(content.data(), static_cast<qint64>(content.size()));
 }
 
 QString SettingsFile()
@@ -43,15 +33,41 @@ QString SettingsFile()
 
 void WriteSettingsFile(const std::string& content)
 {
-    QFile file(SettingsFile());
-    QDir().mkpath(QFileInfo(file).absolutePath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content.data(), static_cast<qint64>(content.size()));
+    WriteFileBytes(SettingsFile(), content);
 }
 
 void RemoveSettingsFile()
 {
     QFile::remove(SettingsFile());
+}
+
+std::string Flags(QWidget* parent, std::initializer_list<const char*> names)
+{
+    std::string flags;
+    for (const char* name : names) {
+        auto* box = qobject_cast<QCheckBox*>(Child(parent, name));
+        flags += (box ? box->isChecked() : Child(parent, name)->isEnabled()) ? '1' : '0';
+    }
+    return flags;
+}
+
+int Modals(const std::function<void()>& action, const std::function<void(QWidget*)>& handler,
+           QWidget* current)
+{
+    int opened = 0;
+    QTimer::singleShot(0, [&] {
+        QPointer<QWidget> modal = QApplication::activeModalWidget();
+        if (!modal || modal == current)
+            return;
+        ++opened;
+        if (handler)
+            handler(modal);
+        if (modal && modal->isVisible())
+            modal->close();
+    });
+    action();
+    QApplication::processEvents();
+    return opened;
 }
 
 void FillLogin(CViewerDlg& dlg, const DataSource& source, const std::string& password)
@@ -63,9 +79,8 @@ void FillLogin(CViewerDlg& dlg, const DataSource& source, const std::string& pas
 
 void ClickButton(CViewerDlg& dlg, const char* name)
 {
-    QPushButton* button = dlg.findChild<QPushButton*>(name);
-    ASSERT_NE(button, nullptr) << name;
-    QTest::mouseClick(button, Qt::LeftButton);
+    if (QPushButton* button = Child<QPushButton>(&dlg, name))
+        QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source, const std::string& password)
@@ -77,7 +92,7 @@ void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source, const std::stri
 
 void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names)
 {
-    QTreeWidget* list = dlg.TablesDlg()->findChild<QTreeWidget*>("IDC_LIST");
+    auto* list = Child<QTreeWidget>(dlg.TablesDlg(), "IDC_LIST");
     list->clearSelection();
     for (const std::string& name : names) {
         auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
@@ -98,9 +113,9 @@ Lines RunSqlCommand(CViewerDlg& dlg, const std::string& statement)
     QTimer::singleShot(0, [statement] {
         QWidget* modal = QApplication::activeModalWidget();
         ASSERT_NE(modal, nullptr);
-        modal->findChild<QPlainTextEdit*>("IDC_SQLTEXT")
+        Child<QPlainTextEdit>(modal, "IDC_SQLTEXT")
             ->setPlainText(QString::fromStdString(statement));
-        modal->findChild<QPushButton*>("IDOK")->click();
+        Child<QPushButton>(modal, "IDOK")->click();
     });
     return RunCommand(dlg, "IDC_SQL");
 }

@@ -2,30 +2,40 @@
 
 #include "tests/support/OdbcEnvironment.h"
 
-#include <QString>
-#include <string>
-#include <vector>
+#include <QtTest>
+#include <QtWidgets>
+#include <gtest/gtest.h>
 
 class CViewerDlg;
-
-// Drives the real main dialog the way a user would, for the GUI tests.
 
 using Lines = std::vector<std::string>;
 
 // A text cut at its CR LF line ends; a last piece without one is dropped.
 Lines SplitLines(const std::string& text);
 std::string ReadFileBytes(const QString& path);
+void WriteFileBytes(const QString& path, const std::string& content);
 
 QString SettingsFile();
 void WriteSettingsFile(const std::string& content);
 void RemoveSettingsFile();
 
+template <typename T = QWidget> T* Child(QWidget* parent, const char* name)
+{
+    T* child = parent->findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+// '1' or '0' for each child named: a check box ticked, another widget enabled.
+std::string Flags(QWidget* parent, std::initializer_list<const char*> names);
+// Hands the modal dialog that action brings up (other than current) to handler, then closes it
+// lest a failing test hang. Gives how many came up: 0 or 1.
+int Modals(const std::function<void()>& action, const std::function<void(QWidget*)>& handler = {},
+           QWidget* current = nullptr);
+
 void FillLogin(CViewerDlg& dlg, const DataSource& source, const std::string& password);
 void ClickButton(CViewerDlg& dlg, const char* name);
-// Logs on with the fields filled in and lists the tables.
 void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source, const std::string& password);
 void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names);
 // What the Information window holds after Clear and one press of the button.
 Lines RunCommand(CViewerDlg& dlg, const char* button);
-// The SQL command with the statement typed into its dialog and executed.
 Lines RunSqlCommand(CViewerDlg& dlg, const std::string& statement);
