@@ -141,7 +141,7 @@ TEST(ViewerDlgSettings, DamagedSettingsThenLogFileThenRestart)
             (Lines{"Log-Datei nicht beschreibbar: " + file + " (" + std::strerror(ENOENT) + ")",
                    "eins", "zwei", "Log-Datei wieder beschreibbar: " + file, "drei", "vier"}));
         EXPECT_EQ(LogText(log), "drei\nvier\n");
-        FillLogin(dlg, {"Lager Ö", "müller", ""}, "Geheimnis-4711");
+        FillLogin(dlg, {"Lager Ö", "müller" + std::string(1000, 'x'), ""}, "Geheimnis-4711");
         dlg.move(40, 50);
         dlg.TablesDlg()->setGeometry(300, 310, 200, 150);
         dlg.close();
@@ -150,7 +150,7 @@ TEST(ViewerDlgSettings, DamagedSettingsThenLogFileThenRestart)
     CViewerDlg again;
     again.show();
     EXPECT_EQ(Child<QLineEdit>(&again, "IDC_SOURCE")->text(), "Lager Ö");
-    EXPECT_EQ(Child<QLineEdit>(&again, "IDC_USER")->text(), "müller");
+    EXPECT_EQ(Child<QLineEdit>(&again, "IDC_USER")->text(), "müller" + QString(1000, 'x'));
     EXPECT_EQ(Switches(again), "1101101");
     QTest::keyClick(again.TablesDlg(), Qt::Key_Escape);
     EXPECT_EQ(Switches(again), "1100100");
