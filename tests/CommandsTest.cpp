@@ -311,12 +311,11 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
          {{"1", text("eins")}}},
         {"riesig", {{"n", "INTEGER", "INTEGER"}, {"v", "TEXT", "TEXT"}}, {{"1", text(huge)}}},
     };
-    CorpusTable wide{"breit", {}, {{}, Row(300, "NULL")}};
+    CorpusTable& wide = corpus.emplace_back(CorpusTable{"breit", {}, {{}, Row(300, "NULL")}});
     for (int i = 1; i <= 300; ++i) {
         wide.columns.push_back({"c" + std::to_string(i), "INTEGER", "INTEGER"});
         wide.rows[0].push_back(std::to_string(i * 1000003));
     }
-    corpus.push_back(wide);
     int n = 7;
     for (const char* name : {"Kunden Liste", "it's", "Straße Nr. 1", "zwei\nZeilen"})
         corpus.push_back({name, {{"n", "INTEGER", "INTEGER"}}, {{std::to_string(++n)}}});
@@ -327,11 +326,9 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
     if (isSQLite())
         corpus.push_back({"typen", {{"i", "INTEGER", ""}, {"d", "DOUBLE", ""}}, typen});
 
-    std::vector<std::string> names;
-    for (const CorpusTable& table : corpus) {
-        db().CreateTable(table.name, table.columns, table.rows);
-        names.push_back(table.name);
-    }
+    Lines names;
+    for (const CorpusTable& table : corpus)
+        db().CreateTable(table.name, table.columns, table.rows), names.push_back(table.name);
     RemoveSettingsFile();
     CViewerDlg dlg;
     dlg.show();
