@@ -53,7 +53,7 @@ TEST_P(ViewerDlgTest, ConnectSelectDisconnect)
     const auto message = [&](QWidget* b) { error = Child<QLabel>(b, "IDC_STATIC_1010")->text(); };
     EXPECT_EQ(Modals([&] { ClickButton(dlg, "IDC_CONNECT"); }, message), 1);
     const char* reasons[] = {"not found", "password", "denied"}; // as each driver puts it
-    EXPECT_TRUE(error.contains(reasons[static_cast<int>(driver())])) << error.toStdString();
+    EXPECT_TRUE(error.contains(reasons[static_cast<int>(GetParam())])) << error.toStdString();
     EXPECT_EQ(states(), "1000000");
     Lines logged = {"ODBC-Fehler: (" + error.toStdString() + ")"};
 
