@@ -4,8 +4,7 @@
 
 namespace {
 
-// How the connection read a value: a null, the bytes of a binary column, no number in a numeric
-// one.
+// How the value was read: a null, a binary column's bytes, no number in a numeric column.
 constexpr int kNull = 1, kBytes = 2, kNoNumber = 4;
 constexpr ScriptDialect kSQLite = ScriptDialect::SQLite, kPostgres = ScriptDialect::PostgreSQL,
                         kMySQL = ScriptDialect::MySQL;

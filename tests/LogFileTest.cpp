@@ -67,11 +67,11 @@ TEST_F(LogFileTest, LinesAreStampedWithTheLocalTimeAndEndInCrLf)
 // A log path, then its backup; "app.BAK" must not back up onto itself.
 TEST(LogFile, BackupPathReplacesTheExtensionOfTheFileNameOnly)
 {
-    std::istringstream cases("/home/x/Logging.log /home/x/Logging.BAK  /tmp/logs.d/app "
-                             "/tmp/logs.d/app.BAK  /tmp/logs.d/app.log /tmp/logs.d/app.BAK  "
-                             "a.tar.gz a.tar.BAK  app. app.BAK  /tmp/.hidden /tmp/.hidden.BAK  "
-                             "..log ..log.BAK  /tmp/.hidden.log /tmp/.hidden.BAK  app.bak app.BAK  "
-                             "/tmp/app.BAK /tmp/app.BAK.BAK");
+    std::istringstream cases(
+        "/home/x/Logging.log /home/x/Logging.BAK  /tmp/logs.d/app "
+        "/tmp/logs.d/app.BAK  a.tar.gz a.tar.BAK  app. app.BAK  /tmp/.hidden "
+        "/tmp/.hidden.BAK  ..log ..log.BAK  /tmp/.hidden.log /tmp/.hidden.BAK  "
+        "app.bak app.BAK  /tmp/app.BAK /tmp/app.BAK.BAK");
     for (std::string path, backup; cases >> path >> backup;)
         EXPECT_EQ(CLogFile::BackupPath(path), backup);
 }

@@ -34,20 +34,17 @@ TEST(ValueText, NumbersFollowTheRule)
     // A value as strtod reads it, then its text: e = -1 and e = 24 (no point) are the last fixed
     // exponents; 1e24 lies just below its power of ten.
     std::istringstream cases(
-        "3 3.  1024 1024.  0.5 0.5  -2.25 -2.25  0.0078125 7.8125e-003  0 0.  -0 -0.  inf inf  "
-        "-inf -inf  nan nan  0.1 0.10000000000000001  0.99999999999999999 1.  0.25 0.25  "
-        "0.09375 9.375e-002  0.01 1.e-002  -0.0009765625 -9.765625e-004  123456.789 123456.789  "
-        "1e24 999999999999999980000000.  2e24 2000000000000000000000000  "
-        "1e25 1.0000000000000001e+025  -1e-5 -1.0000000000000001e-005  "
-        "1.7976931348623157e308 1.7976931348623157e+308  9007199254740993 9007199254740992.  "
+        "3 3.  0.5 0.5  0.0078125 7.8125e-003  0 0.  -0 -0.  inf inf  -inf -inf  nan nan  "
+        "0.99999999999999999 1.  -0.0009765625 -9.765625e-004  1e24 999999999999999980000000.  "
+        "2e24 2000000000000000000000000  1e25 1.0000000000000001e+025  "
+        "1.7976931348623157e308 1.7976931348623157e+308  "
         "4.9406564584124654e-324 4.9406564584124654e-324");
     for (std::string value, text; cases >> value >> text;)
         EXPECT_EQ(FormatDouble(std::strtod(value.c_str(), nullptr)), text);
-    for (const char* n : {"-2147483648", "2147483647", "0", "-7"})
-        EXPECT_EQ(FormatInteger(std::stoi(n)), n);
     std::string out = "x,";
     AppendInteger(out, -10);
-    EXPECT_EQ(out, "x,-10");
+    EXPECT_EQ(out + FormatInteger(INT32_MIN) + FormatInteger(INT32_MAX) + "," + FormatInteger(0),
+              "x,-10-21474836482147483647,0");
     std::vector<double> values;
     for (int e = -5; e <= 28; ++e) {
         const double p = std::pow(10.0, e);

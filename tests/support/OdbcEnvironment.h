@@ -21,8 +21,8 @@ struct DataSource
     std::string dsn, user, password;
 };
 
-// A fresh SQLite file or the servers of TAVRIN_PG_* / TAVRIN_MARIADB_*; a twin DSN with "Empty"
-// appended has no tables, "TavrinBroken" a missing driver library.
+// A fresh SQLite file or the servers of TAVRIN_PG_* / TAVRIN_MARIADB_*; "TavrinBroken" has no
+// driver.
 DataSource SourceFor(Driver driver);
 bool PostgresConfigured();
 // Adds a data source of the PostgreSQL driver for a server on another port of 127.0.0.1.

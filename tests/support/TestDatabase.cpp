@@ -13,11 +13,11 @@ std::string Env(const std::string& name, const char* fallback = "")
     return value && *value ? value : fallback;
 }
 
-std::string PgSection(const std::string& dsn, const std::string& port, const char* database)
+std::string PgSection(const std::string& dsn, const std::string& port)
 {
     return "[" + dsn +
            "]\nDriver=PostgreSQL ANSI\nServername=" + Env("TAVRIN_PG_HOST", "127.0.0.1") +
-           "\nPort=" + port + "\nDatabase=" + Env(database, "tavrin") +
+           "\nPort=" + port + "\nDatabase=" + Env("TAVRIN_PG_DATABASE", "tavrin") +
            "\nUseDeclareFetch=1\nFetch=1000\nSSLmode=disable\n\n";
 }
 
@@ -33,18 +33,13 @@ std::string WriteConfig()
         << "[SQLite3]\nDriver=libsqlite3odbc.so\n\n[PostgreSQL ANSI]\nDriver=psqlodbca.so\n\n"
         << "[MariaDB]\nDriver=libmaodbc.so\n\n"
         << "[Missing]\nDriver=/nonexistent/libtavrin-missing-driver.so\n";
-    const std::string pg = Env("TAVRIN_PG_PORT", "5432");
-    std::ofstream ini(dir + "/odbc.ini");
-    ini << "[TavrinSQLite]\nDriver=SQLite3\nDatabase=" << dir << "/test.db\nTimeout=2000\n\n"
-        << "[TavrinSQLiteEmpty]\nDriver=SQLite3\nDatabase=" << dir << "/empty.db\n\n"
+    std::ofstream(dir + "/odbc.ini")
+        << "[TavrinSQLite]\nDriver=SQLite3\nDatabase=" << dir << "/test.db\nTimeout=2000\n\n"
         << "[TavrinBroken]\nDriver=Missing\n\n"
-        << PgSection("TavrinPg", pg, "TAVRIN_PG_DATABASE")
-        << PgSection("TavrinPgEmpty", pg, "TAVRIN_PG_EMPTY_DATABASE");
-    for (auto [dsn, database] : {std::pair{"TavrinMaria", "TAVRIN_MARIADB_DATABASE"},
-                                 {"TavrinMariaEmpty", "TAVRIN_MARIADB_EMPTY_DATABASE"}})
-        ini << "[" << dsn
-            << "]\nDriver=MariaDB\nServer=127.0.0.1\nPort=" << Env("TAVRIN_MARIADB_PORT", "3306")
-            << "\nDatabase=" << Env(database, "tavrin") << "\nCHARSET=utf8mb4\n\n";
+        << PgSection("TavrinPg", Env("TAVRIN_PG_PORT", "5432"))
+        << "[TavrinMaria]\nDriver=MariaDB\nServer=127.0.0.1\nPort="
+        << Env("TAVRIN_MARIADB_PORT", "3306")
+        << "\nDatabase=" << Env("TAVRIN_MARIADB_DATABASE", "tavrin") << "\nCHARSET=utf8mb4\n\n";
     setenv("ODBCSYSINI", dir.c_str(), 1);
     setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
     return dir;
@@ -91,11 +86,11 @@ std::string OdbcConfigDir()
 DataSource SourceFor(Driver driver)
 {
     EnsureOdbcConfig();
+    if (driver == Driver::SQLite)
+        return {"TavrinSQLite", "", ""};
     const std::string env = driver == Driver::MariaDB ? "TAVRIN_MARIADB_" : "TAVRIN_PG_";
-    return driver == Driver::SQLite
-               ? DataSource{"TavrinSQLite", "", ""}
-               : DataSource{driver == Driver::MariaDB ? "TavrinMaria" : "TavrinPg",
-                            Env(env + "USER", "tavrin"), Env(env + "PASSWORD")};
+    return {driver == Driver::MariaDB ? "TavrinMaria" : "TavrinPg", Env(env + "USER", "tavrin"),
+            Env(env + "PASSWORD")};
 }
 
 bool PostgresConfigured()
@@ -106,7 +101,7 @@ bool PostgresConfigured()
 DataSource AddPostgresSource(const std::string& dsn, int port)
 {
     std::ofstream(OdbcConfigDir() + "/odbc.ini", std::ios::app)
-        << PgSection(dsn, std::to_string(port), "TAVRIN_PG_DATABASE");
+        << PgSection(dsn, std::to_string(port));
     return {dsn, "tavrin", "x"};
 }
 
@@ -215,7 +210,7 @@ std::string TestDatabase::BinaryLiteral(const std::string& bytes) const
 void DriverTest::SetUp()
 {
     m_db = std::make_unique<TestDatabase>(GetParam());
-    if (!m_db->connected() && !ServerConfigured(GetParam()) && !std::getenv("CI"))
-        GTEST_SKIP() << m_db->connectError();
-    ASSERT_TRUE(m_db->connected()) << DriverName(GetParam()) << ": " << m_db->connectError();
+    if (!m_db->m_connected && !ServerConfigured(GetParam()) && !std::getenv("CI"))
+        GTEST_SKIP() << m_db->m_connectError;
+    ASSERT_TRUE(m_db->m_connected) << DriverName(GetParam()) << ": " << m_db->m_connectError;
 }

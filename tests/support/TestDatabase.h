@@ -19,12 +19,8 @@ class TestDatabase
 public:
     explicit TestDatabase(Driver driver);
     ~TestDatabase();
-    TestDatabase(const TestDatabase&) = delete; // it owns its handles
-    TestDatabase& operator=(const TestDatabase&) = delete;
 
     const DataSource& source() const { return m_source; }
-    bool connected() const { return m_connected; }
-    const std::string& connectError() const { return m_connectError; }
     // The driver's message on failure, else empty.
     std::string Exec(const std::string& sql) { return Run(sql, false); }
     // The first column of the first row, "<null>" or "<error: ...>".
@@ -38,6 +34,7 @@ public:
     std::string ScriptName(const std::string& spelled) const;
 
 private:
+    friend class DriverTest;
     std::string Run(const std::string& sql, bool query);
 
     Driver m_driver;
