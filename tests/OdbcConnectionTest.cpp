@@ -104,6 +104,7 @@ TEST_P(OdbcConnectionTest, ConnectAgainAndDisconnectEndTheSession)
     m_conn.Disconnect();
     const auto idle = descriptors();
     ASSERT_EQ(Connect(m_conn, SourceFor(Driver::SQLite)), 0);
+    EXPECT_EQ(m_conn.GetDbmsName(), "SQLite"); // to be forgotten at the next Connect
     ASSERT_EQ(Connect(m_conn, db().source()), 0);
     const auto connected = descriptors();
     for (int i = 0; i < 20; ++i)
