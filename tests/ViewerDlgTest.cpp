@@ -83,7 +83,7 @@ TEST_P(ViewerDlgTest, ConnectSelectDisconnect)
     QTest::mouseClick(Child<QCheckBox>(&dlg, "IDC_AUTODEL"), Qt::LeftButton);
     ClickButton(dlg, "IDC_DISCONNECT");
     EXPECT_EQ(states(), "1000001");
-    EXPECT_FALSE(dlg.Connection().HasStatement()); // the session ended too
+    EXPECT_FALSE(dlg.Connection().HasStatement());                // the session ended too
     EXPECT_TRUE(combo->count() == 0 && selected("").size() == 4); // both lists emptied
     ClickButton(dlg, "IDC_CONNECT");
     EXPECT_EQ(info(), Lines{"Connect ok."});
