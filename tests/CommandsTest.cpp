@@ -1,5 +1,5 @@
 // The commands of the main dialog on every engine, the export corpus that their scripts must give
-// back exactly, the progress window that stops them, and a PostgreSQL server that dies under them.
+// back exactly, and the progress window that stops them.
 
 #include "main/ViewerDlg.h"
 #include "tests/support/DialogDriver.h"
@@ -16,6 +16,44 @@
 
 namespace {
 
+void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source)
+{
+    FillLogin(dlg, source, source.password);
+    ClickButton(dlg, "IDC_CONNECT");
+    ClickButton(dlg, "IDC_SELECT");
+}
+
+void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names)
+{
+    auto* list = Child<QTreeWidget>(dlg.TablesDlg(), "IDC_LIST");
+    list->clearSelection();
+    for (const std::string& name : names) {
+        auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << name;
+        found[0]->setSelected(true);
+    }
+}
+
+// What the Information window holds after Clear and one press of the button.
+Lines RunCommand(CViewerDlg& dlg, const char* button)
+{
+    dlg.InfoDlg()->ClearLines();
+    ClickButton(dlg, button);
+    return SplitLines(dlg.InfoDlg()->Text());
+}
+
+Lines RunSqlCommand(CViewerDlg& dlg, const std::string& statement)
+{
+    QTimer::singleShot(0, [statement] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        Child<QPlainTextEdit>(modal, "IDC_SQLTEXT")
+            ->setPlainText(QString::fromStdString(statement));
+        Child<QPushButton>(modal, "IDOK")->click();
+    });
+    return RunCommand(dlg, "IDC_SQL");
+}
+
 using CommandsTest = DriverTest;
 
 // One session: every command on tables of every kind, huge and broken statements among them;
@@ -25,11 +63,11 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
     db().CreateTable("mit Blank",
                      {{"Spalte \"1\"", "SMALLINT", "SMALLINT"},
                       {"ä;b", "CHAR(10)", "CHAR(10)"},
-                      {"b", "LONGVARBINARY", "BYTEA"}},
+                      {"b", "LONGVARBINARY", "BYTEA", "LONGBLOB"}},
                      {{"7", "'Meier'", db().BinaryLiteral(std::string("vor\0\xff'", 6))},
                       {"NULL", "NULL", "NULL"},
                       {"8", "'O''Brien'", db().BinaryLiteral(std::string(10000, 'Z'))}});
-    db().CreateTable("leer", {{"n", "REAL", "REAL"}});
+    db().CreateTable("leer", {{"n", "REAL", "REAL", "FLOAT"}});
     db().CreateTable("zehn", {{"n", "INTEGER", "INTEGER"}},
                      {{"0"}, {"1"}, {"2"}, {"3"}, {"4"}, {"5"}, {"6"}, {"7"}, {"8"}, {"9"}});
     // A table of another schema (PostgreSQL) or database (MariaDB) is read from there.
@@ -44,7 +82,7 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
                       "/sitzung.log\nLogset=1\n");
     CViewerDlg dlg;
     dlg.show();
-    ConnectAndSelect(dlg, db().source(), db().source().password);
+    ConnectAndSelect(dlg, db().source());
     SelectTables(dlg, {"leer", "mit Blank", "txt"});
     const Lines exported = RunCommand(dlg, "IDC_EXPORT"), structure = RunCommand(dlg, "IDC_STRUCT");
     db().Exec(dropTxt);
@@ -58,7 +96,8 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
         }
         return all;
     };
-    const std::string b = "Insert Into " + db().ScriptName(db().Quote("mit Blank")) + " Values (",
+    const std::string b = std::string("Insert Into ") + (isPostgres() ? "\"public\"." : "") +
+                          db().Quote("mit Blank") + " Values (",
                       x = isPostgres() ? "'\\x" : "X'";
     EXPECT_EQ(exported,
               inListOrder("Export",
@@ -95,16 +134,6 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
     ClickButton(dlg, "IDC_CLIENTS");
     EXPECT_EQ(clients->text(), "<0> Clients");
     EXPECT_FALSE(clients->isEnabled());
-
-    // Past fifty windows the report goes on without more of them.
-    SelectTables(dlg, {"leer"});
-    ClickButton(dlg, "IDC_STRUCT");
-    EXPECT_EQ(clients->text(), "<1> Client");
-    for (int i = 0; i < 49; ++i)
-        ClickButton(dlg, "IDC_STRUCT");
-    EXPECT_EQ(RunCommand(dlg, "IDC_STRUCT"), inListOrder("Struktur", structures));
-    EXPECT_EQ(clients->text(), "<50> Clients");
-    ClickButton(dlg, "IDC_CLIENTS");
 
     const std::string big = QString("x").repeated(1 << 20).toStdString();
     std::vector<std::pair<std::string, Lines>> cases = {
@@ -150,9 +179,17 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
     EXPECT_NE(failed[4].find(first), std::string::npos) << failed[4];
     structures[first] = {failed[3], failed[4]};
     EXPECT_EQ(RunCommand(dlg, "IDC_STRUCT"), inListOrder("Struktur", structures));
+    // So does one that fails after its first rows came: half a script must not pass for a whole.
+    if (isPostgres()) {
+        db().CreateView("bricht", "SELECT 1 / (g - 1500) AS n FROM generate_series(1, 2000) g");
+        dlg.TablesDlg()->FillTables({"bricht"});
+        SelectTables(dlg, {"bricht"});
+        const Lines half = RunCommand(dlg, "IDC_EXPORT");
+        EXPECT_EQ(half.size() > 100 ? half[half.size() - 2] : "", "Abbruch wegen Fehler.");
+    }
 
     ClickButton(dlg, "IDC_QUIT");
-    RemoveSettingsFile();
+    QFile::remove(SettingsFile());
     const std::string password = db().source().password;
     QDirIterator files(QDir::homePath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (!password.empty() && files.hasNext()) {
@@ -162,87 +199,6 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
 }
 
 INSTANTIATE_DRIVER_SUITE(CommandsTest);
-
-const std::string kFixture = std::string(TAVRIN_SOURCE_DIR) + "/scripts/pg-fixture ";
-
-// The PostgreSQL driver may crash in SQLFetch when the server vanishes under a streaming cursor:
-// the scenario runs in a child process, and the server is brought back either way.
-void RunInChild()
-{
-    QProcess child;
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.setEnvironment(QProcess::systemEnvironment() << "TAVRIN_FAULT_CHILD=1");
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_filter=ServerFaultTest.ServerDiesUnderAnExport"});
-    child.waitForFinished(-1);
-    const std::string printed = child.readAll().toStdString();
-    std::system((kFixture + "restart >/dev/null 2>&1").c_str());
-    TestDatabase(Driver::PostgreSQL).Exec("DROP TABLE IF EXISTS big");
-    // Killed by a signal, or stopped by AddressSanitizer with the innermost frame in the driver.
-    const std::size_t segv = printed.find("AddressSanitizer: SEGV"),
-                      frame = printed.find("#0 ", segv);
-    if ((child.exitStatus() == QProcess::CrashExit && segv == std::string::npos) ||
-        printed.find("psqlodbc", frame) < printed.find('\n', frame))
-        GTEST_SKIP() << "the PostgreSQL driver crashed after the server died:\n" << printed;
-    EXPECT_EQ(child.exitCode(), 0) << printed;
-}
-
-// The server dies under an export once the log holds a good many of its rows.
-TEST(ServerFaultTest, ServerDiesUnderAnExport)
-{
-    const bool fixture = PostgresConfigured() && std::getenv("TAVRIN_PG_DIR");
-    ASSERT_TRUE(fixture || !std::getenv("CI")) << "the PostgreSQL fixture is not running";
-    if (!fixture)
-        GTEST_SKIP() << "the PostgreSQL fixture is not running";
-    // A server that an earlier crash left down comes back first.
-    std::system((kFixture + "restart >/dev/null 2>&1").c_str());
-    if (!std::getenv("TAVRIN_FAULT_CHILD"))
-        return RunInChild();
-    TestDatabase db(Driver::PostgreSQL);
-    ASSERT_EQ(db.Exec("CREATE TABLE big AS SELECT g AS id, repeat('Zeile ', 20) || g AS note "
-                      "FROM generate_series(1, 200000) AS g"),
-              "");
-    const QString log = QDir::homePath() + "/fault.log";
-    WriteSettingsFile("[General]\nLogging=" + log.toStdString() + "\nLogset=1\n");
-    CViewerDlg dlg;
-    dlg.show();
-    ConnectAndSelect(dlg, db.source(), db.source().password);
-    SelectTables(dlg, {"big"});
-    bool crashed = false;
-    QTimer crash;
-    QObject::connect(&crash, &QTimer::timeout, [&] {
-        if (QFileInfo(log).size() > 512 * 1024 && !crashed)
-            crashed = std::system((kFixture + "crash").c_str()) == 0;
-    });
-    crash.start(1);
-    const Lines window = RunCommand(dlg, "IDC_EXPORT");
-    ASSERT_TRUE(crashed) << "the server was not stopped";
-    // Then the failure and the driver's message: a half script must not pass for a whole one.
-    ASSERT_GT(window.size(), 3u);
-    EXPECT_EQ(window[window.size() - 2], "Abbruch wegen Fehler.");
-    EXPECT_FALSE(window.back().empty());
-
-    // Every row before the failure is logged whole and in order, the oldest perhaps rotated away.
-    const std::string prefix = ">: Insert Into \"public\".big Values (",
-                      zeilen = QString("Zeile ").repeated(20).toStdString();
-    long next = 0, first = 0;
-    for (const std::string& line :
-         SplitLines(ReadFileBytes(QDir::homePath() + "/fault.BAK") + ReadFileBytes(log))) {
-        const std::size_t at = line.find(prefix) + prefix.size();
-        if (line[0] != '<' || at != 23 + prefix.size())
-            continue;
-        if (next == 0)
-            next = first = std::atol(line.c_str() + at);
-        const std::string n = std::to_string(next++);
-        EXPECT_EQ(line.substr(at), n + ",'" + zeilen + n + "')");
-    }
-    EXPECT_TRUE(next - first > 1000 && next <= 200000) << first << " to " << next;
-
-    // Once the server is back, the same window logs on again.
-    ASSERT_EQ(std::system((kFixture + "restart").c_str()), 0);
-    ClickButton(dlg, "IDC_DISCONNECT");
-    EXPECT_EQ(RunCommand(dlg, "IDC_CONNECT"), Lines{"Connect ok."});
-}
 
 // The export corpus: tables of every shape, their scripts loaded back through the data source or
 // the engine's own client; the data source, not the program, compares the rows with the originals.
@@ -302,14 +258,12 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
           Row(12, "NULL"),
           {"1", "1", "1", "16777216", "1e22", "1", text("   "), text("ÄÖÜ"), "NULL", "NULL", "NULL",
            "NULL"}}},
-        {"user", {{"name", "VARCHAR(20)", "VARCHAR(20)"}}, {{text("ich")}}},
-        {"order", {{"n", "INTEGER", "INTEGER"}}, {{"1"}}},
-        {"select", {{"v", "VARCHAR(10)", "VARCHAR(10)"}}, {{text("a")}}},
-        {"MixedCase", {{"Wert", "INTEGER", "INTEGER"}}, {{"7"}}},
         {"a\"; DROP TABLE werte; --",
          {{"Spalte \"1\"", "INTEGER", "INTEGER"}, {"ä;b", "VARCHAR(9)", "VARCHAR(9)"}},
          {{"1", text("eins")}}},
-        {"riesig", {{"n", "INTEGER", "INTEGER"}, {"v", "TEXT", "TEXT"}}, {{"1", text(huge)}}},
+        {"riesig",
+         {{"n", "INTEGER", "INTEGER"}, {"v", "TEXT", "TEXT", "LONGTEXT"}},
+         {{"1", text(huge)}}},
     };
     CorpusTable& wide = corpus.emplace_back(CorpusTable{"breit", {}, {{}, Row(300, "NULL")}});
     for (int i = 1; i <= 300; ++i) {
@@ -317,8 +271,9 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
         wide.rows[0].push_back(std::to_string(i * 1000003));
     }
     int n = 7;
-    for (const char* name : {"Kunden Liste", "it's", "Straße Nr. 1", "zwei\nZeilen"})
-        corpus.push_back({name, {{"n", "INTEGER", "INTEGER"}}, {{std::to_string(++n)}}});
+    for (const char* name : {"user", "order", "select", "MixedCase", "Kunden Liste", "it's",
+                             "Straße Nr. 1", "zwei\nZeilen"})
+        corpus.push_back({name, {{"Wert", "INTEGER", "INTEGER"}}, {{std::to_string(++n)}}});
     // SQLite keeps a type per value, whatever the column says.
     const std::vector<Row> typen = {{"3000000000", "'abc'"}, {"4294967297", "'12abc'"},
                                     {"'abc'", "2.5"},        {"2.5", "''"},
@@ -329,10 +284,10 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
     Lines names;
     for (const CorpusTable& table : corpus)
         db().CreateTable(table.name, table.columns, table.rows), names.push_back(table.name);
-    RemoveSettingsFile();
+    QFile::remove(SettingsFile());
     CViewerDlg dlg;
     dlg.show();
-    ConnectAndSelect(dlg, db().source(), db().source().password);
+    ConnectAndSelect(dlg, db().source());
     SelectTables(dlg, names);
     ClickButton(dlg, "IDC_EXPORT");
     const std::vector<std::string> script = dlg.InfoDlg()->Entries();

@@ -11,6 +11,17 @@ static std::string LogText(const QString& path)
     return QString(ReadFileBytes(path).c_str()).remove(stamp).replace("\r\n", "\n").toStdString();
 }
 
+// '1' or '0' for each child named: a check box ticked, another widget enabled.
+static std::string Flags(QWidget* parent, std::initializer_list<const char*> names)
+{
+    std::string flags;
+    for (const char* name : names) {
+        auto* box = qobject_cast<QCheckBox*>(Child(parent, name));
+        flags += (box ? box->isChecked() : Child(parent, name)->isEnabled()) ? '1' : '0';
+    }
+    return flags;
+}
+
 // Log, AutoDel, Information, Tabellen ticked; log file button enabled; tool windows shown.
 static std::string Switches(CViewerDlg& dlg)
 {

@@ -36,21 +36,6 @@ void WriteSettingsFile(const std::string& content)
     WriteFileBytes(SettingsFile(), content);
 }
 
-void RemoveSettingsFile()
-{
-    QFile::remove(SettingsFile());
-}
-
-std::string Flags(QWidget* parent, std::initializer_list<const char*> names)
-{
-    std::string flags;
-    for (const char* name : names) {
-        auto* box = qobject_cast<QCheckBox*>(Child(parent, name));
-        flags += (box ? box->isChecked() : Child(parent, name)->isEnabled()) ? '1' : '0';
-    }
-    return flags;
-}
-
 int Modals(const std::function<void()>& action, const std::function<void(QWidget*)>& handler,
            QWidget* current)
 {
@@ -81,41 +66,4 @@ void ClickButton(CViewerDlg& dlg, const char* name)
 {
     if (QPushButton* button = Child<QPushButton>(&dlg, name))
         QTest::mouseClick(button, Qt::LeftButton);
-}
-
-void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source, const std::string& password)
-{
-    FillLogin(dlg, source, password);
-    ClickButton(dlg, "IDC_CONNECT");
-    ClickButton(dlg, "IDC_SELECT");
-}
-
-void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names)
-{
-    auto* list = Child<QTreeWidget>(dlg.TablesDlg(), "IDC_LIST");
-    list->clearSelection();
-    for (const std::string& name : names) {
-        auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
-        ASSERT_EQ(found.size(), 1) << name;
-        found[0]->setSelected(true);
-    }
-}
-
-Lines RunCommand(CViewerDlg& dlg, const char* button)
-{
-    dlg.InfoDlg()->ClearLines();
-    ClickButton(dlg, button);
-    return SplitLines(dlg.InfoDlg()->Text());
-}
-
-Lines RunSqlCommand(CViewerDlg& dlg, const std::string& statement)
-{
-    QTimer::singleShot(0, [statement] {
-        QWidget* modal = QApplication::activeModalWidget();
-        ASSERT_NE(modal, nullptr);
-        Child<QPlainTextEdit>(modal, "IDC_SQLTEXT")
-            ->setPlainText(QString::fromStdString(statement));
-        Child<QPushButton>(modal, "IDOK")->click();
-    });
-    return RunCommand(dlg, "IDC_SQL");
 }

@@ -17,7 +17,6 @@ void WriteFileBytes(const QString& path, const std::string& content);
 
 QString SettingsFile();
 void WriteSettingsFile(const std::string& content);
-void RemoveSettingsFile();
 
 template <typename T = QWidget> T* Child(QWidget* parent, const char* name)
 {
@@ -25,8 +24,6 @@ template <typename T = QWidget> T* Child(QWidget* parent, const char* name)
     EXPECT_NE(child, nullptr) << name;
     return child;
 }
-// '1' or '0' for each child named: a check box ticked, another widget enabled.
-std::string Flags(QWidget* parent, std::initializer_list<const char*> names);
 // Hands the modal dialog that action brings up (other than current) to handler, then closes it
 // lest a failing test hang. Gives how many came up: 0 or 1.
 int Modals(const std::function<void()>& action, const std::function<void(QWidget*)>& handler = {},
@@ -34,8 +31,3 @@ int Modals(const std::function<void()>& action, const std::function<void(QWidget
 
 void FillLogin(CViewerDlg& dlg, const DataSource& source, const std::string& password);
 void ClickButton(CViewerDlg& dlg, const char* name);
-void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source, const std::string& password);
-void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names);
-// What the Information window holds after Clear and one press of the button.
-Lines RunCommand(CViewerDlg& dlg, const char* button);
-Lines RunSqlCommand(CViewerDlg& dlg, const std::string& statement);

@@ -8,7 +8,7 @@ int main(int argc, char** argv)
     QTemporaryDir config;
     setenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()).constData(), 1);
     setenv("HOME", QFile::encodeName(config.path()).constData(), 1);
-    EnsureOdbcConfig();
+    OdbcConfigDir();
     CViewerApp app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

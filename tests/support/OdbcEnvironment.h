@@ -13,7 +13,6 @@ enum class Driver
 const char* DriverName(Driver driver);
 
 // A private odbcinst.ini and odbc.ini, so tests never touch /etc or home; before any ODBC call.
-void EnsureOdbcConfig();
 std::string OdbcConfigDir();
 
 struct DataSource
@@ -24,6 +23,5 @@ struct DataSource
 // A fresh SQLite file or the servers of TAVRIN_PG_* / TAVRIN_MARIADB_*; "TavrinBroken" has no
 // driver.
 DataSource SourceFor(Driver driver);
-bool PostgresConfigured();
 // Adds a data source of the PostgreSQL driver for a server on another port of 127.0.0.1.
 DataSource AddPostgresSource(const std::string& dsn, int port);

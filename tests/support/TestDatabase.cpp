@@ -72,11 +72,6 @@ const char* DriverName(Driver driver)
     return std::array{"SQLite", "PostgreSQL", "MariaDB"}[static_cast<int>(driver)];
 }
 
-void EnsureOdbcConfig()
-{
-    OdbcConfigDir();
-}
-
 std::string OdbcConfigDir()
 {
     static const std::string dir = WriteConfig();
@@ -85,17 +80,12 @@ std::string OdbcConfigDir()
 
 DataSource SourceFor(Driver driver)
 {
-    EnsureOdbcConfig();
+    OdbcConfigDir();
     if (driver == Driver::SQLite)
         return {"TavrinSQLite", "", ""};
     const std::string env = driver == Driver::MariaDB ? "TAVRIN_MARIADB_" : "TAVRIN_PG_";
     return {driver == Driver::MariaDB ? "TavrinMaria" : "TavrinPg", Env(env + "USER", "tavrin"),
             Env(env + "PASSWORD")};
-}
-
-bool PostgresConfigured()
-{
-    return ServerConfigured(Driver::PostgreSQL);
 }
 
 DataSource AddPostgresSource(const std::string& dsn, int port)
@@ -146,11 +136,6 @@ std::string TestDatabase::Run(const std::string& sql, bool query)
     return query && !SQL_SUCCEEDED(r) ? "<error: " + result + ">" : result;
 }
 
-std::string TestDatabase::ScriptName(const std::string& spelled) const
-{
-    return m_driver == Driver::PostgreSQL ? "\"public\"." + spelled : spelled;
-}
-
 std::string TestDatabase::Quote(const std::string& identifier) const
 {
     const char mark = m_driver == Driver::MariaDB ? '`' : '"';
@@ -165,21 +150,12 @@ void TestDatabase::CreateTable(const std::string& name, const std::vector<Column
 {
     Exec("DROP TABLE IF EXISTS " + Quote(name));
     std::string sql;
-    for (const ColumnDef& column : columns) {
-        const std::string& pg = column.postgresType;
-        const std::string maria = !column.mariadbType.empty() ? column.mariadbType
-                                  : pg == "BYTEA"             ? "LONGBLOB"
-                                  : pg == "TEXT"              ? "LONGTEXT"
-                                  : pg == "REAL"              ? "FLOAT"
-                                  // long VARCHARs would exceed MariaDB's row size
-                                  : pg.rfind("VARCHAR(", 0) == 0 && std::stoi(pg.substr(8)) > 4000
-                                      ? "MEDIUMTEXT"
-                                      : pg;
+    for (const ColumnDef& column : columns)
         sql += ", " + Quote(column.name) + " " +
-               (m_driver == Driver::SQLite    ? column.sqliteType
-                : m_driver == Driver::MariaDB ? maria
-                                              : pg);
-    }
+               (m_driver == Driver::SQLite       ? column.sqliteType
+                : m_driver == Driver::PostgreSQL ? column.postgresType
+                : column.mariadbType.empty()     ? column.postgresType
+                                                 : column.mariadbType);
     sql = "CREATE TABLE " + Quote(name) + " (" + sql.substr(2) + ")";
     ASSERT_EQ(Exec(sql), "") << sql;
     m_drops.push_back("DROP TABLE IF EXISTS " + Quote(name));

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <sql.h>
 
-// A column of a test table, its type as each driver spells it (MariaDB's after PostgreSQL's).
+// A column of a test table, its type as each driver spells it (MariaDB's, if other, last).
 struct ColumnDef
 {
     std::string name, sqliteType, postgresType, mariadbType{};
@@ -30,8 +30,6 @@ public:
     void CreateView(const std::string& name, const std::string& select);
     std::string BinaryLiteral(const std::string& bytes) const;
     std::string Quote(const std::string& identifier) const;
-    // A table of the default schema as the export script names it ("public" quoted).
-    std::string ScriptName(const std::string& spelled) const;
 
 private:
     friend class DriverTest;
