@@ -3,9 +3,9 @@
 #include "odbc/ValueText.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
