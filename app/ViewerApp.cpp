@@ -7,10 +7,16 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <clocale>
 
 CViewerApp::CViewerApp(int& argc, char** argv) : CApplikation(argc, argv)
 {
     setWindowIcon(QIcon(":/tavrin.png"));
+    // QApplication took the desktop's locale for the C library too. A German desktop's decimal
+    // comma would then reach the drivers: psqlODBC hands out 0.5 as "0,5", which no data source
+    // reads back as a number. Numbers between the program and the drivers keep the point; the
+    // German forms on screen come from QLocale.
+    std::setlocale(LC_NUMERIC, "C");
     // The program speaks German whatever the desktop's language: Qt's own dialogs, buttons and
     // context menus as well.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));

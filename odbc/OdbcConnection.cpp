@@ -3,9 +3,9 @@
 #include "odbc/ValueText.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -70,13 +70,12 @@ bool IsInteger(const std::string& text)
 // notation or anything strtod would take only in part.
 bool ParseDouble(const std::string& text, double& number)
 {
-    if (text.empty() || std::strchr("0123456789+-.iInN", text[0]) == nullptr ||
-        std::memchr(text.data(), 'x', text.size()) || std::memchr(text.data(), 'X', text.size()))
+    if (text.empty() || std::strchr("0123456789+-.iInN", text[0]) == nullptr)
         return false;
     const char* const end = text.data() + text.size();
-    // from_chars reads a decimal number at a fraction of strtod's cost and exactly as well;
-    // strtod stays for what only it takes whole: a leading plus, and values beyond a double's
-    // range, which it makes infinity or zero.
+    // from_chars reads a decimal number at a fraction of strtod's cost and exactly as well (and
+    // no hex notation); strtod stays for what only it takes whole: a leading plus, and values
+    // beyond a double's range, which it makes infinity or zero.
     if (text[0] != '+') {
         const std::from_chars_result read = std::from_chars(text.data(), end, number);
         if (read.ec == std::errc())
@@ -84,6 +83,8 @@ bool ParseDouble(const std::string& text, double& number)
         if (read.ec != std::errc::result_out_of_range)
             return false;
     }
+    if (std::memchr(text.data(), 'x', text.size()) || std::memchr(text.data(), 'X', text.size()))
+        return false;
     char* stop = nullptr;
     number = std::strtod(text.c_str(), &stop);
     return stop == end;
@@ -318,15 +319,25 @@ std::string COdbcConnection::GetColumnText(int column)
 
 const CColumnValue& COdbcConnection::GetColumnValue(int column)
 {
-    int index = FindValue(column);
-    if (index >= 0)
-        return m_values[index];
-    int kind = GetColumnType(column);
-    int sqlType = static_cast<std::size_t>(column) < m_sqlTypes.size() && column > 0
-                      ? m_sqlTypes[column]
-                      : SQL_UNKNOWN_TYPE;
-    CColumnValue& value = AddValue(column);
-    ReadValue(value, kind, sqlType);
+    // A result set has at most 32767 columns (SQLNumResultCols counts in a SQLSMALLINT).
+    const bool kept = column > 0 && column <= 32767;
+    const auto slot = static_cast<std::size_t>(kept ? column : 0);
+    if (slot >= m_values.size()) {
+        m_values.resize(slot + 1);
+        m_stamps.resize(slot + 1, 0);
+    }
+    CColumnValue& value = m_values[slot];
+    if (kept && m_stamps[slot] == m_nRow)
+        return value;
+    m_stamps[slot] = kept ? m_nRow : 0;
+    value.m_nColumn = column;
+    value.m_bNull = false;
+    value.m_bBinary = false;
+    value.m_bText = false;
+    value.m_strText.clear();
+    value.m_strRaw.clear();
+    const int kind = GetColumnType(column);
+    ReadValue(value, kind, slot < m_sqlTypes.size() && kept ? m_sqlTypes[slot] : SQL_UNKNOWN_TYPE);
     return value;
 }
 
@@ -378,9 +389,9 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
                       value.m_strRaw, isNull);
         value.m_bBinary = true;
         text.assign(value.m_strRaw.c_str());
-    } else if ((kind == KindFloat || kind == KindDouble) && !TypePerValue()) {
-        // A data source with a type per column gives a double in full only as a double: the text
-        // of a MariaDB FLOAT has six digits.
+    } else if ((kind == KindFloat || kind == KindDouble) && !DoubleText()) {
+        // Other drivers give a double in full only as a double: the text of a MariaDB FLOAT has
+        // six digits.
         double number = 0;
         SQLLEN indicator = 0;
         r = SQLGetData(m_hstmt, value.m_nColumn, SQL_C_DOUBLE, &number, 0, &indicator);
@@ -388,18 +399,16 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
         if (Succeeded(r) && !isNull)
             AppendDouble(text, number);
     } else {
-        // Integers, and SQLite's doubles, are read as the driver's text: it holds every digit
-        // of a 64-bit integer, and it shows a value that is no number at all, which SQLite keeps
-        // in any column and a numeric read would turn into 0, NULL or a cut number. (SQLite's
-        // driver hands out a double as the same 15-digit text either way.)
+        // Integers are read as the driver's text: it holds every digit of a 64-bit integer, and
+        // it shows a value that is no number at all, which SQLite keeps in any column and a
+        // numeric read would turn into 0, NULL or a cut number. SQLite's driver hands out a
+        // double as the same 15-digit text either way; PostgreSQL's driver receives every value
+        // as the server's text (with extra_float_digits set, every digit) and makes its double
+        // from that text, so reading the text directly gives the same double at less cost.
         // A number's text is short: a small first piece spares the driver padding 512 bytes.
         const bool numeric = kind != KindChar;
         r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_CHAR, text, isNull,
                       numeric ? 32 : kFirstPieceSize);
-        // Text ends at the first zero byte, as a C string would.
-        std::size_t zero = text.find('\0');
-        if (zero != std::string::npos)
-            text.resize(zero);
         double number = 0;
         if (Succeeded(r) && !isNull) {
             if (kind == KindLong || kind == KindShort) {
@@ -412,6 +421,12 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
                 }
             }
         }
+        // Text ends at the first zero byte, as a C string would; a number has none.
+        if (!numeric || value.m_bText) {
+            const std::size_t zero = text.find('\0');
+            if (zero != std::string::npos)
+                text.resize(zero);
+        }
     }
     value.m_bNull = Succeeded(r) && isNull;
     if (!Succeeded(r) && !m_bQuiet)
@@ -420,33 +435,6 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
         text.assign("NULL");
     else if (!m_bExactValues || sqlType == SQL_CHAR || sqlType == SQL_WCHAR)
         TrimRight(text);
-}
-
-void COdbcConnection::ClearValues()
-{
-    m_nValues = 0;
-}
-
-int COdbcConnection::FindValue(int column) const
-{
-    for (std::size_t i = 0; i < m_nValues; ++i)
-        if (m_values[i].m_nColumn == column)
-            return static_cast<int>(i);
-    return -1;
-}
-
-CColumnValue& COdbcConnection::AddValue(int column)
-{
-    if (m_nValues == m_values.size())
-        m_values.emplace_back();
-    CColumnValue& value = m_values[m_nValues++];
-    value.m_nColumn = column;
-    value.m_bNull = false;
-    value.m_bBinary = false;
-    value.m_bText = false;
-    value.m_strText.clear();
-    value.m_strRaw.clear();
-    return value;
 }
 
 bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std::string>* schemas,
@@ -514,7 +502,7 @@ void COdbcConnection::ReadIdentifierInfo()
     m_strDbmsName.clear();
     if (Succeeded(SQLGetInfo(m_hdbc, SQL_DBMS_NAME, dbms, sizeof dbms, &length)))
         m_strDbmsName = dbms;
-    m_bTypePerValue = m_strDbmsName == "SQLite";
+    m_bDoubleText = m_strDbmsName == "SQLite" || m_strDbmsName == "PostgreSQL";
     SQLUSMALLINT identifierCase = 0;
     if (Succeeded(SQLGetInfo(m_hdbc, SQL_IDENTIFIER_CASE, &identifierCase, sizeof identifierCase,
                              nullptr)))

@@ -2,6 +2,7 @@
 
 #include "odbc/ColumnValue.h"
 
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <sql.h>
@@ -79,9 +80,7 @@ public:
 
 private:
     void ReportError();
-    void ClearValues();
-    int FindValue(int column) const;
-    CColumnValue& AddValue(int column);
+    void ClearValues() { ++m_nRow; }
     void ReadValue(CColumnValue& value, int kind, int sqlType);
     SQLRETURN ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType, std::string& out,
                         bool& isNull, SQLLEN firstPiece = 512);
@@ -92,10 +91,13 @@ private:
     SQLHENV m_henv = SQL_NULL_HENV;
     SQLHDBC m_hdbc = SQL_NULL_HDBC;
     SQLHSTMT m_hstmt = SQL_NULL_HSTMT;
-    // Records of the current row; the first m_nValues are in use, the rest keep their buffers
-    // so that reading a row allocates nothing once the first rows have been read.
+    // The values of the current row by column number; a record holds this row's value when its
+    // stamp is m_nRow. The records keep their buffers, so that reading a row allocates nothing
+    // once the first rows have been read. Slot 0 takes a column number out of range, read anew
+    // each time.
     std::vector<CColumnValue> m_values;
-    std::size_t m_nValues = 0;
+    std::vector<std::uint64_t> m_stamps;
+    std::uint64_t m_nRow = 1;
     // Kind code and SQL type per column of the current result set, 0 while not yet described.
     std::vector<signed char> m_kinds;
     std::vector<short> m_sqlTypes;
@@ -107,12 +109,12 @@ private:
     int m_nIdentifierCase = 0;
     std::unordered_set<std::string> m_keywords;
     std::string m_strDbmsName;
-    // SQLite keeps a type per value rather than per column.
-    bool m_bTypePerValue = false;
-    bool TypePerValue()
+    // Whether a double's text from the driver holds the value in full (see ReadValue).
+    bool m_bDoubleText = false;
+    bool DoubleText()
     {
         ReadIdentifierInfo();
-        return m_bTypePerValue;
+        return m_bDoubleText;
     }
     void ReadIdentifierInfo();
 };

@@ -16,15 +16,16 @@ void AppendQuoted(std::string& out, const std::string& text, ScriptDialect diale
         special[specials++] = '\r';
     if (dialect == ScriptDialect::MySQL)
         special[specials++] = '\\';
-    const char* const begin = text.data();
-    const char* const end = begin + text.size();
+    const char* const end = text.data() + text.size();
+    const auto nextOf = [end](char c, const char* from) {
+        const void* found = std::memchr(from, c, static_cast<std::size_t>(end - from));
+        return found ? static_cast<const char*>(found) : end;
+    };
     const char* next[3];
-    for (int k = 0; k < specials; ++k) {
-        const void* found = std::memchr(begin, special[k], text.size());
-        next[k] = found ? static_cast<const char*>(found) : end;
-    }
+    for (int k = 0; k < specials; ++k)
+        next[k] = nextOf(special[k], text.data());
     out += '\'';
-    const char* start = begin;
+    const char* start = text.data();
     for (;;) {
         int k = 0;
         for (int j = 1; j < specials; ++j)
@@ -42,9 +43,7 @@ void AppendQuoted(std::string& out, const std::string& text, ScriptDialect diale
         else
             out += "'||char(13)||'";
         start = hit + 1;
-        const void* found =
-            std::memchr(start, c, static_cast<std::size_t>(end - start));
-        next[k] = found ? static_cast<const char*>(found) : end;
+        next[k] = nextOf(c, start);
     }
     out += '\'';
 }
