@@ -78,8 +78,8 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
          {dropTxt, isPostgres() ? "CREATE SCHEMA andere" : dropTxt,
           "CREATE TABLE " + txt + " (v VARCHAR(10))", "INSERT INTO " + txt + " VALUES ('dort')"})
         ASSERT_EQ(db().Exec(sql), "") << sql;
-    WriteSettingsFile("[General]\nLogging=" + QDir::homePath().toStdString() +
-                      "/sitzung.log\nLogset=1\n");
+    WriteFileBytes(SettingsFile(), "[General]\nLogging=" + QDir::homePath().toStdString() +
+                                       "/sitzung.log\nLogset=1\n");
     CViewerDlg dlg;
     dlg.show();
     ConnectAndSelect(dlg, db().source());
@@ -364,9 +364,19 @@ TEST(ConnectFaults, HostThatNeverAnswersFailsAfterTheLoginTimeout)
     close(silent);
 }
 
-// Each table's rows count from zero, in German digit groups.
+// Each table's rows count from zero, in German digit groups also on a desktop of another
+// language: this program runs the test again with the C locale.
 TEST(ProgressDlg, CountsTheRowsOfEachWorkAnew)
 {
+    if (qEnvironmentVariable("LC_ALL") != "C.UTF-8") {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", "C.UTF-8");
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ProgressDlg.*"});
+        EXPECT_TRUE(child.waitForFinished(-1) && child.exitCode() == 0) << child.readAll().data();
+        return;
+    }
     QWidget main;
     CProgressDlg progress(&main);
     progress.show();

@@ -22,13 +22,6 @@ static std::string Flags(QWidget* parent, std::initializer_list<const char*> nam
     return flags;
 }
 
-// Log, AutoDel, Information, Tabellen ticked; log file button enabled; tool windows shown.
-static std::string Switches(CViewerDlg& dlg)
-{
-    return Flags(&dlg, {"IDC_LOG", "IDC_AUTODEL", "IDC_INFO", "IDC_TABS", "IDC_LOGFILE"}) +
-           (dlg.InfoDlg()->isVisible() ? "1" : "0") + (dlg.TablesDlg()->isVisible() ? "1" : "0");
-}
-
 using ViewerDlgTest = DriverTest;
 
 // Enter never ends the program: it presses Connect in a login field, Select in the database list.
@@ -36,7 +29,8 @@ TEST_P(ViewerDlgTest, ConnectSelectDisconnect)
 {
     QTemporaryDir dir;
     const QString log = dir.filePath("Tavrin.log");
-    WriteSettingsFile("[General]\nLogging=" + log.toStdString() + "\nLogset=1\nDatabase=GAMMA\n");
+    WriteFileBytes(SettingsFile(),
+                   "[General]\nLogging=" + log.toStdString() + "\nLogset=1\nDatabase=GAMMA\n");
     db().CreateTable("kunden", {{"n", "INTEGER", "INTEGER"}});
     std::string names = "SELECT CAST(NULL AS VARCHAR(40)) AS owner";
     for (const char* name : {"beta", "Alpha", "gamma", "BETA", "alpha", "Beta"})
@@ -119,16 +113,23 @@ INSTANTIATE_DRIVER_SUITE(ViewerDlgTest);
 
 TEST(ViewerDlgSettings, DamagedSettingsThenLogFileThenRestart)
 {
+    // Log, AutoDel, Information, Tabellen ticked; log file button enabled; tool windows shown.
+    const auto switches = [](CViewerDlg& dlg) {
+        return Flags(&dlg, {"IDC_LOG", "IDC_AUTODEL", "IDC_INFO", "IDC_TABS", "IDC_LOGFILE"}) +
+               (dlg.InfoDlg()->isVisible() ? "1" : "0") +
+               (dlg.TablesDlg()->isVisible() ? "1" : "0");
+    };
     QTemporaryDir dir;
     const QString log = dir.filePath("fehlt/tavrin.log");
-    WriteSettingsFile(
+    WriteFileBytes(
+        SettingsFile(),
         "[General]\nLogset=ja\nInfo=@Variant(\\0\\0\\x1)\nTabs=@Size(1 1)\nAutoDel=true\nODBC=" +
-        std::string(100000, 'q') + "\nMainWP=-2147483648,0,99999999999,,,,,,,,,\nTabsWP=\"" +
-        std::string(10000, ',') + "\"\n\x01\x02\xff\xfe[[[=\nUser");
+            std::string(100000, 'q') + "\nMainWP=-2147483648,0,99999999999,,,,,,,,,\nTabsWP=\"" +
+            std::string(10000, ',') + "\"\n\x01\x02\xff\xfe[[[=\nUser");
     {
         CViewerDlg dlg;
         dlg.show();
-        EXPECT_EQ(Switches(dlg) + Child<QLineEdit>(&dlg, "IDC_SOURCE")->text().toStdString(),
+        EXPECT_EQ(switches(dlg) + Child<QLineEdit>(&dlg, "IDC_SOURCE")->text().toStdString(),
                   "0000000");
         for (const char* name : {"IDC_INFO", "IDC_TABS", "IDC_LOG", "IDC_AUTODEL", "IDC_INFO"})
             QTest::mouseClick(Child<QCheckBox>(&dlg, name), Qt::LeftButton);
@@ -162,9 +163,9 @@ TEST(ViewerDlgSettings, DamagedSettingsThenLogFileThenRestart)
     again.show();
     EXPECT_EQ(Child<QLineEdit>(&again, "IDC_SOURCE")->text(), "Lager Ö");
     EXPECT_EQ(Child<QLineEdit>(&again, "IDC_USER")->text(), "müller" + QString(1000, 'x'));
-    EXPECT_EQ(Switches(again), "1101101");
+    EXPECT_EQ(switches(again), "1101101");
     QTest::keyClick(again.TablesDlg(), Qt::Key_Escape);
-    EXPECT_EQ(Switches(again), "1100100");
+    EXPECT_EQ(switches(again), "1100100");
     EXPECT_EQ(again.TablesDlg()->geometry(), QRect(300, 310, 200, 150));
     EXPECT_EQ(again.pos(), QPoint(40, 50));
     QTest::mouseClick(Child<QCheckBox>(&again, "IDC_LOG"), Qt::LeftButton);

@@ -1,8 +1,6 @@
 #include "tests/support/DialogDriver.h"
 
 #include "main/ViewerDlg.h"
-#include "tools/InfoDlg.h"
-#include "tools/TablesDlg.h"
 
 Lines SplitLines(const std::string& text)
 {
@@ -29,11 +27,6 @@ void WriteFileBytes(const QString& path, const std::string& content)
 QString SettingsFile()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brenkow", "Tavrin").fileName();
-}
-
-void WriteSettingsFile(const std::string& content)
-{
-    WriteFileBytes(SettingsFile(), content);
 }
 
 int Modals(const std::function<void()>& action, const std::function<void(QWidget*)>& handler,

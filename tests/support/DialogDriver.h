@@ -16,7 +16,6 @@ std::string ReadFileBytes(const QString& path);
 void WriteFileBytes(const QString& path, const std::string& content);
 
 QString SettingsFile();
-void WriteSettingsFile(const std::string& content);
 
 template <typename T = QWidget> T* Child(QWidget* parent, const char* name)
 {

@@ -10,7 +10,7 @@ int main(int argc, char** argv)
     setenv("HOME", QFile::encodeName(config.path()).constData(), 1);
     OdbcConfigDir();
     // As on a German desktop: the program must not hand the drivers a decimal comma.
-    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    setenv("LC_ALL", "de_DE.UTF-8", 0);
     CViewerApp app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
