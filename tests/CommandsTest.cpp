@@ -368,9 +368,9 @@ TEST(ConnectFaults, HostThatNeverAnswersFailsAfterTheLoginTimeout)
 // language: this program runs the test again with the C locale.
 TEST(ProgressDlg, CountsTheRowsOfEachWorkAnew)
 {
-    if (qEnvironmentVariable("LC_ALL") != "C.UTF-8") {
+    if (!qEnvironmentVariableIsSet("TAVRIN_FOREIGN_DESKTOP")) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LC_ALL", "C.UTF-8");
+        env.insert("TAVRIN_FOREIGN_DESKTOP", "1");
         QProcess child;
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ProgressDlg.*"});
