@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QSaveFile>
 #include <algorithm>
+#include <fcntl.h>
 #include <functional>
 
 namespace {
@@ -114,9 +115,17 @@ bool CTablesDlg::ExportSelectedTablesToFile(const std::string& path)
         return false;
     }
     std::string text;
-    const auto write = [&file, &text] {
+    qint64 unsynced = 0;
+    const auto write = [&file, &text, &unsynced] {
         file.write(text.data(), static_cast<qint64>(text.size()));
+        unsynced += static_cast<qint64>(text.size());
         text.clear();
+        // The disk starts on what is written while the export goes on, so the commit's sync
+        // waits for the last pieces only.
+        if (unsynced >= 4 * 1024 * 1024 && file.flush()) {
+            ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+            unsynced = 0;
+        }
     };
     text = "-- Tavrin: Export aus " + main.SourceName() + " vom " +
            QDateTime::currentDateTime().toString("dd.MM.yyyy hh:mm:ss").toStdString() + "\n";
