@@ -270,7 +270,7 @@ void COdbcConnection::RememberKind(int column, SQLSMALLINT sqlType)
     m_sqlTypes[column] = sqlType;
 }
 
-std::string COdbcConnection::GetColumnName(int column)
+std::string COdbcConnection::GetColumnName(int column, bool trimmed)
 {
     SQLCHAR name[kNameBufferSize] = {0};
     SQLSMALLINT nameLength = 0, sqlType = 0, digits = 0, nullable = 0;
@@ -280,8 +280,17 @@ std::string COdbcConnection::GetColumnName(int column)
     if (Succeeded(r))
         RememberKind(column, sqlType);
     std::string text(reinterpret_cast<char*>(name));
-    TrimRight(text);
+    if (trimmed)
+        TrimRight(text);
     return text;
+}
+
+int COdbcConnection::GetColumnSqlType(int column)
+{
+    GetColumnType(column);
+    return column > 0 && static_cast<std::size_t>(column) < m_sqlTypes.size()
+               ? m_sqlTypes[column]
+               : SQL_UNKNOWN_TYPE;
 }
 
 int COdbcConnection::GetColumnType(int column)

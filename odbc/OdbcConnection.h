@@ -41,8 +41,11 @@ public:
     void ResetStatement();
 
     int GetColumnCount();
-    std::string GetColumnName(int column);
+    // Trimmed on the right as shown; untrimmed as a statement must name the column.
+    std::string GetColumnName(int column, bool trimmed = true);
     int GetColumnType(int column);
+    // The column's SQL type as the driver describes it (SQL_UNKNOWN_TYPE when it cannot).
+    int GetColumnSqlType(int column);
     int Fetch();
     std::string GetColumnText(int column);
     // The cached record of a value (text, NULL flag, raw bytes of a long binary value). The

@@ -280,6 +280,20 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
                                     {"'12abc'", "' 1'"},     {"''", "NULL"}};
     if (isSQLite())
         corpus.push_back({"typen", {{"i", "INTEGER", ""}, {"d", "DOUBLE", ""}}, typen});
+    // PostgreSQL's dates and times beyond what a driver's date record holds.
+    if (isPostgres())
+        corpus.push_back({"zeiten",
+                          {{"d", "", "DATE"},
+                           {"ts", "", "TIMESTAMP"},
+                           {"tz", "", "TIMESTAMPTZ"},
+                           {"Zeit \"t\" ", "", "TIME"},
+                           {"n", "", "INTEGER"}},
+                          {{"'0044-03-15 BC'", "'0044-03-15 10:11:12.5 BC'",
+                            "'2026-06-01 10:00:00+05'", "'24:00:00'", "1"},
+                           {"'infinity'", "'infinity'", "'-infinity'", "'10:11:12.000001'", "2"},
+                           {"'-infinity'", "'-infinity'", "'infinity'", "NULL", "3"},
+                           {"'12345-01-01'", "'12345-01-01 00:00:01'", "'4713-01-01 BC'",
+                            "'00:00'", "4"}}});
 
     Lines names;
     for (const CorpusTable& table : corpus)

@@ -20,12 +20,54 @@ enum class TableEnd
     Stopped
 };
 
+bool IsDateOrTimeSqlType(int sqlType)
+{
+    switch (sqlType) {
+    case SQL_DATE:
+    case SQL_TIME:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_TIMESTAMP:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// PostgreSQL's driver hands out a date or a time stamp only after taking it apart into a record
+// and writing it anew, which loses what the record cannot hold: BC, infinity, a year beyond 9999,
+// a time stamp's zone. Such columns of the result set just described are selected as the
+// server's own text instead: the same characters for every other value, and less work for the
+// driver. "Select *" when the table has none.
+std::string ServerTextSelect(COdbcConnection& connection, int columns)
+{
+    std::string select = "Select ";
+    bool any = false;
+    for (int i = 1; i <= columns; ++i) {
+        const bool cast = IsDateOrTimeSqlType(connection.GetColumnSqlType(i));
+        any = any || cast;
+        select += QuoteIdentifier(connection.GetColumnName(i, false), "\"");
+        select += cast ? "::text" : "";
+        select += i < columns ? ", " : "";
+    }
+    return any ? select : "Select *";
+}
+
 // Runs "Select * From" on one table and hands every row's statement to put; counts the rows.
 TableEnd ExportTable(CViewerDlg& main, const std::string& table, ScriptDialect dialect,
                      const std::function<void(const std::string&)>& put, long long& rows)
 {
     int ret = 0;
-    if (!main.ExecuteStatement("Select * From " + table, &ret))
+    std::string select = "Select *";
+    if (dialect == ScriptDialect::PostgreSQL) {
+        // Described without a row, so that a driver which reads the whole result at once does
+        // not read the table twice.
+        if (!main.ExecuteStatement("Select * From " + table + " Where 1 = 0", &ret))
+            return TableEnd::Failed;
+        select = ServerTextSelect(main.Connection(), main.GetColumnCount());
+    }
+    if (!main.ExecuteStatement(select + " From " + table, &ret))
         return TableEnd::Failed;
     const int n = main.GetColumnCount();
     std::vector<int> kinds(static_cast<std::size_t>(n > 0 ? n : 0) + 1);
