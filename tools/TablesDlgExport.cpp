@@ -54,7 +54,8 @@ std::string ServerTextSelect(COdbcConnection& connection, int columns)
     return any ? select : "Select *";
 }
 
-// Runs "Select * From" on one table and hands every row's statement to put; counts the rows.
+// Selects every column of one table (on PostgreSQL its dates as text) and hands every row's
+// statement to put; counts the rows.
 TableEnd ExportTable(CViewerDlg& main, const std::string& table, ScriptDialect dialect,
                      const std::function<void(const std::string&)>& put, long long& rows)
 {
