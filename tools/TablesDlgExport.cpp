@@ -47,7 +47,8 @@ std::string ServerTextSelect(COdbcConnection& connection, int columns)
     for (int i = 1; i <= columns; ++i) {
         const bool cast = IsDateOrTimeSqlType(connection.GetColumnSqlType(i));
         any = any || cast;
-        select += QuoteIdentifier(connection.GetColumnName(i, false), "\"");
+        select +=
+            QuoteIdentifier(connection.GetColumnName(i, false), connection.GetIdentifierQuote());
         select += cast ? "::text" : "";
         select += i < columns ? ", " : "";
     }
