@@ -13,6 +13,7 @@ namespace {
 
 constexpr SQLSMALLINT kNameBufferSize = 256;
 constexpr SQLLEN kFirstPieceSize = 512;
+constexpr SQLLEN kNumberPieceSize = 32;
 constexpr SQLLEN kValueBufferSize = 8192;
 
 bool Succeeded(SQLRETURN r)
@@ -173,9 +174,8 @@ int COdbcConnection::Connect(const char* source, const char* user, const char* p
 void COdbcConnection::Disconnect()
 {
     m_bIdentifierInfo = false;
-    ClearValues();
-    m_kinds.clear();
-    m_sqlTypes.clear();
+    m_nGetDataAnyColumn = -1;
+    ForgetResultSet();
     if (m_hstmt != SQL_NULL_HSTMT) {
         SQLFreeStmt(m_hstmt, SQL_DROP);
         m_hstmt = SQL_NULL_HSTMT;
@@ -236,10 +236,19 @@ void COdbcConnection::ResetStatement()
         return;
     SQLFreeStmt(m_hstmt, SQL_DROP);
     m_hstmt = SQL_NULL_HSTMT;
+    ForgetResultSet();
+    SQLAllocStmt(m_hdbc, &m_hstmt);
+}
+
+void COdbcConnection::ForgetResultSet()
+{
     ClearValues();
     m_kinds.clear();
     m_sqlTypes.clear();
-    SQLAllocStmt(m_hdbc, &m_hstmt);
+    // The bindings went with the statement handle they were made on.
+    m_binding = Binding::Undecided;
+    m_bound.clear();
+    m_boundData.clear();
 }
 
 int COdbcConnection::GetColumnCount()
@@ -312,10 +321,91 @@ int COdbcConnection::GetColumnType(int column)
     return KindOfSqlType(sqlType);
 }
 
+bool COdbcConnection::ReadsAsText(int kind, int sqlType)
+{
+    return kind != KindDefault && !(m_bExactValues && IsBinarySqlType(sqlType)) &&
+           ((kind != KindFloat && kind != KindDouble) || DoubleText());
+}
+
+void COdbcConnection::BindColumns()
+{
+    m_binding = Binding::None;
+    if (m_nGetDataAnyColumn < 0) {
+        // A long value is read again with SQLGetData after the fetch cut it, which ODBC allows
+        // on a bound column, and in any order, only where the driver says so.
+        SQLUINTEGER extensions = 0;
+        const SQLUINTEGER needed = SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND;
+        m_nGetDataAnyColumn =
+            Succeeded(SQLGetInfo(m_hdbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions,
+                                 nullptr)) &&
+            (extensions & needed) == needed;
+    }
+    if (!m_nGetDataAnyColumn)
+        return;
+    const int columns = GetColumnCount();
+    if (columns <= 0)
+        return;
+    m_bound.assign(static_cast<std::size_t>(columns) + 1, CBoundColumn());
+    std::size_t total = 0;
+    for (int c = 1; c <= columns; ++c) {
+        const int kind = GetColumnType(c);
+        const int sqlType = GetColumnSqlType(c);
+        if (!ReadsAsText(kind, sqlType))
+            continue;
+        // The sizes of the first piece ReadWhole reads: a number's text is short, and the
+        // SQLite driver pads a character buffer with zeros to its end.
+        m_bound[c].offset = total;
+        m_bound[c].size = kind == KindChar ? kFirstPieceSize : kNumberPieceSize;
+        total += static_cast<std::size_t>(m_bound[c].size);
+    }
+    if (total == 0)
+        return;
+    m_boundData.assign(total, '\0');
+    for (int c = 1; c <= columns; ++c) {
+        CBoundColumn& bound = m_bound[c];
+        if (bound.size == 0)
+            continue;
+        if (!Succeeded(SQLBindCol(m_hstmt, static_cast<SQLUSMALLINT>(c), SQL_C_CHAR,
+                                  m_boundData.data() + bound.offset, bound.size,
+                                  &bound.indicator))) {
+            // Every value is then read with SQLGetData, as without binding.
+            SQLFreeStmt(m_hstmt, SQL_UNBIND);
+            m_bound.clear();
+            m_boundData.clear();
+            return;
+        }
+    }
+    m_binding = Binding::Bound;
+}
+
+// Whether every diagnostic of a fetch reports a cut value (SQLSTATE 01004).
+bool COdbcConnection::OnlyTruncated()
+{
+    SQLCHAR state[6] = {0};
+    SQLINTEGER native = 0;
+    SQLCHAR message[8];
+    SQLSMALLINT length = 0;
+    SQLSMALLINT record = 1;
+    for (;; ++record) {
+        const SQLRETURN r = SQLGetDiagRec(SQL_HANDLE_STMT, m_hstmt, record, state, &native,
+                                          message, sizeof message, &length);
+        if (!Succeeded(r))
+            break;
+        if (std::memcmp(state, "01004", 5) != 0)
+            return false;
+    }
+    return record > 1;
+}
+
 int COdbcConnection::Fetch()
 {
     ClearValues();
+    if (m_binding == Binding::Undecided && m_hstmt != SQL_NULL_HSTMT)
+        BindColumns();
     SQLRETURN r = SQLFetch(m_hstmt);
+    // A value longer than its bound buffer is read whole when asked for; the row is fine.
+    if (r == SQL_SUCCESS_WITH_INFO && m_binding == Binding::Bound && OnlyTruncated())
+        r = SQL_SUCCESS;
     if (!Succeeded(r) && !m_bQuiet)
         ReportError();
     return r;
@@ -398,7 +488,7 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
                       value.m_strRaw, isNull);
         value.m_bBinary = true;
         text.assign(value.m_strRaw.c_str());
-    } else if ((kind == KindFloat || kind == KindDouble) && !DoubleText()) {
+    } else if (!ReadsAsText(kind, sqlType)) {
         // Other drivers give a double in full only as a double: the text of a MariaDB FLOAT has
         // six digits.
         double number = 0;
@@ -416,8 +506,24 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
         // from that text, so reading the text directly gives the same double at less cost.
         // A number's text is short: a small first piece spares the driver padding 512 bytes.
         const bool numeric = kind != KindChar;
-        r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_CHAR, text, isNull,
-                      numeric ? 32 : kFirstPieceSize);
+        const auto column = static_cast<std::size_t>(value.m_nColumn);
+        const CBoundColumn* bound =
+            m_binding == Binding::Bound && column < m_bound.size() && m_bound[column].size > 0
+                ? &m_bound[column]
+                : nullptr;
+        if (bound && bound->indicator == SQL_NULL_DATA) {
+            isNull = true;
+            r = SQL_SUCCESS;
+        } else if (bound && bound->indicator >= 0 && bound->indicator < bound->size) {
+            text.assign(m_boundData.data() + bound->offset,
+                        static_cast<std::size_t>(bound->indicator));
+            r = SQL_SUCCESS;
+        } else {
+            // Not bound, or cut by its buffer: SQLGetData starts a bound column from its first
+            // byte again.
+            r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_CHAR, text, isNull,
+                          numeric ? kNumberPieceSize : kFirstPieceSize);
+        }
         double number = 0;
         if (Succeeded(r) && !isNull) {
             if (kind == KindLong || kind == KindShort) {

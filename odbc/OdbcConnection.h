@@ -84,6 +84,10 @@ public:
 private:
     void ReportError();
     void ClearValues() { ++m_nRow; }
+    void ForgetResultSet();
+    bool ReadsAsText(int kind, int sqlType);
+    void BindColumns();
+    bool OnlyTruncated();
     void ReadValue(CColumnValue& value, int kind, int sqlType);
     SQLRETURN ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType, std::string& out,
                         bool& isNull, SQLLEN firstPiece = 512);
@@ -104,6 +108,26 @@ private:
     // Kind code and SQL type per column of the current result set, 0 while not yet described.
     std::vector<signed char> m_kinds;
     std::vector<short> m_sqlTypes;
+    // Columns read as text are bound, so that one SQLFetch brings a row's values instead of a
+    // SQLGetData per value; a value longer than its buffer is read again whole with SQLGetData.
+    // Decided at the first Fetch of a result set; a column with size 0 is not bound.
+    struct CBoundColumn
+    {
+        std::size_t offset = 0;
+        SQLLEN size = 0;
+        SQLLEN indicator = 0;
+    };
+    enum class Binding
+    {
+        Undecided,
+        None,
+        Bound
+    };
+    Binding m_binding = Binding::Undecided;
+    std::vector<CBoundColumn> m_bound;
+    std::vector<char> m_boundData;
+    // Whether the driver lets SQLGetData read any column, bound ones too: asked once a session.
+    int m_nGetDataAnyColumn = -1;
     bool m_bExactValues = false;
     bool m_bQuiet = false;
     QuestionHandler m_question;

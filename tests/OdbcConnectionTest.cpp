@@ -202,12 +202,13 @@ TEST_P(OdbcConnectionTest, EveryKindHasItsCodeItsTextAndItsNull)
               "NULL|\n\t lead and tail|\nline|ä\n" + utf8 + "|<NULL>\n");
 }
 
-// Values around one read buffer and far beyond, multi-byte characters on the piece boundaries.
+// Values around the bound buffer and the read buffer and far beyond, multi-byte characters on
+// the piece boundaries.
 TEST_P(OdbcConnectionTest, LongValuesAreReadWhole)
 {
     std::vector<Row> rows;
     std::vector<std::string> texts, bytes;
-    for (std::size_t length : {8190u, 8191u, 8192u, 8193u, 16383u, 100000u, 1000000u}) {
+    for (std::size_t length : {511u, 512u, 8191u, 8192u, 8193u, 16383u, 100000u, 1000000u}) {
         texts.emplace_back(length % 2, 'Z');
         while (texts.back().size() < length)
             texts.back() += "ä";
