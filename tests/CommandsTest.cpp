@@ -242,7 +242,9 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
           {"b", "BLOB", "BYTEA", "VARBINARY(12000)"},
           {"lb", "BLOB", "BYTEA", "LONGBLOB"}},
          // A driver limit, named where it bites: the SQLite driver hands out doubles with 15
-         // significant digits, so its largest double reads as infinity.
+         // significant digits, so its largest double reads as infinity. Selecting them through
+         // SQLite's own printf('%!.17g') or quote() is no way out: in SQLite 3.40 either writes
+         // some doubles wrong (550 and 74 of 300,000 random ones).
          {{"-2147483648", "-32768", "-9223372036854775808",
            isSQLite() ? "3.40282346638529e38" : "3.402823466e38",
            isSQLite() ? "1.79769313486231e308" : "1.7976931348623157e308",
