@@ -8,12 +8,14 @@
 // file: the export into the script file PATH (the Tabellen window's "Export in Datei...").
 //
 // Logging is on only with --log. The Information and Tabellen windows are shown, as a user has
-// them. Prints one line per run, "seconds <s> cpu <s> lines <n>" (cpu: user and system time of
-// this process, without the server's), then "maxrss_kib <n>", the peak resident
+// them. Prints one line per run, "seconds <s> cpu <s> lines <n> looking <s>" (cpu: user and system
+// time of this process, without the server's; looking: the part of the seconds spent in the
+// progress checks' looks at the clock and the events), then "maxrss_kib <n>", the peak resident
 // memory of the whole process.
 
 #include "main/ViewerDlg.h"
 #include "tools/InfoDlg.h"
+#include "tools/ProgressDlg.h"
 #include "tools/TablesDlg.h"
 
 #include <QApplication>
@@ -184,6 +186,7 @@ int main(int argc, char** argv)
             });
         }
         const double cpuStart = CpuSeconds();
+        const double lookStart = CProgressDlg::SecondsLooking();
         const auto start = std::chrono::steady_clock::now();
         // The file export as the context menu runs it, without its file dialog.
         if (o.command == "file")
@@ -194,6 +197,7 @@ int main(int argc, char** argv)
         QApplication::processEvents();
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         const double cpu = CpuSeconds() - cpuStart;
+        const double looking = CProgressDlg::SecondsLooking() - lookStart;
 
         const std::string last = LastLine(dlg);
         const bool ok = o.command == "export" ? last.rfind("Insert Into ", 0) == 0
@@ -201,8 +205,8 @@ int main(int argc, char** argv)
                                               : last == "SQL succeeded.";
         if (!ok)
             Fail("the command did not finish as expected; last line: " + last.substr(0, 200));
-        std::printf("seconds %.6f cpu %.6f lines %zu\n", elapsed.count(), cpu,
-                    dlg.InfoDlg()->LineCount());
+        std::printf("seconds %.6f cpu %.6f lines %zu looking %.6f\n", elapsed.count(), cpu,
+                    dlg.InfoDlg()->LineCount(), looking);
         std::fflush(stdout);
     }
 

@@ -45,11 +45,16 @@ void CProgressDlg::SetWork(const std::string& text)
     Look();
 }
 
+qint64 CProgressDlg::s_lookNs = 0;
+
 bool CProgressDlg::Look()
 {
-    const qint64 now = m_clock.elapsed();
-    if (now < m_nextLook)
+    const qint64 startNs = m_clock.nsecsElapsed();
+    const qint64 now = startNs / 1000000;
+    if (now < m_nextLook) {
+        s_lookNs += m_clock.nsecsElapsed() - startNs;
         return !m_bCancelled;
+    }
     m_nextLook = now + kLookEveryMs;
     if (now >= kShowAfterMs && !isVisible() && !m_bCancelled)
         show();
@@ -60,6 +65,7 @@ bool CProgressDlg::Look()
     // second command in the middle of this one.
     QCoreApplication::processEvents(isVisible() ? QEventLoop::AllEvents
                                                 : QEventLoop::ExcludeUserInputEvents);
+    s_lookNs += m_clock.nsecsElapsed() - startNs;
     return !m_bCancelled;
 }
 
