@@ -45,6 +45,25 @@ bool WasTruncated(SQLHSTMT hstmt)
     return Succeeded(r) && std::memcmp(state, "01004", 5) == 0;
 }
 
+// Whether every diagnostic of a fetch reports a cut value (SQLSTATE 01004).
+bool OnlyTruncated(SQLHSTMT hstmt)
+{
+    SQLCHAR state[6] = {0};
+    SQLINTEGER native = 0;
+    SQLCHAR message[8];
+    SQLSMALLINT length = 0;
+    SQLSMALLINT record = 1;
+    for (;; ++record) {
+        const SQLRETURN r = SQLGetDiagRec(SQL_HANDLE_STMT, hstmt, record, state, &native, message,
+                                          sizeof message, &length);
+        if (!Succeeded(r))
+            break;
+        if (std::memcmp(state, "01004", 5) != 0)
+            return false;
+    }
+    return record > 1;
+}
+
 bool IsBinarySqlType(int sqlType)
 {
     return sqlType == SQL_BINARY || sqlType == SQL_VARBINARY || sqlType == SQL_LONGVARBINARY;
@@ -378,25 +397,6 @@ void COdbcConnection::BindColumns()
     m_binding = Binding::Bound;
 }
 
-// Whether every diagnostic of a fetch reports a cut value (SQLSTATE 01004).
-bool COdbcConnection::OnlyTruncated()
-{
-    SQLCHAR state[6] = {0};
-    SQLINTEGER native = 0;
-    SQLCHAR message[8];
-    SQLSMALLINT length = 0;
-    SQLSMALLINT record = 1;
-    for (;; ++record) {
-        const SQLRETURN r = SQLGetDiagRec(SQL_HANDLE_STMT, m_hstmt, record, state, &native,
-                                          message, sizeof message, &length);
-        if (!Succeeded(r))
-            break;
-        if (std::memcmp(state, "01004", 5) != 0)
-            return false;
-    }
-    return record > 1;
-}
-
 int COdbcConnection::Fetch()
 {
     ClearValues();
@@ -404,7 +404,7 @@ int COdbcConnection::Fetch()
         BindColumns();
     SQLRETURN r = SQLFetch(m_hstmt);
     // A value longer than its bound buffer is read whole when asked for; the row is fine.
-    if (r == SQL_SUCCESS_WITH_INFO && m_binding == Binding::Bound && OnlyTruncated())
+    if (r == SQL_SUCCESS_WITH_INFO && m_binding == Binding::Bound && OnlyTruncated(m_hstmt))
         r = SQL_SUCCESS;
     if (!Succeeded(r) && !m_bQuiet)
         ReportError();

@@ -87,7 +87,6 @@ private:
     void ForgetResultSet();
     bool ReadsAsText(int kind, int sqlType);
     void BindColumns();
-    bool OnlyTruncated();
     void ReadValue(CColumnValue& value, int kind, int sqlType);
     SQLRETURN ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType, std::string& out,
                         bool& isNull, SQLLEN firstPiece = 512);
