@@ -86,6 +86,11 @@ public:
     {
         return m_pProgress != nullptr;
     }
+    // Whether the user has stopped the running command.
+    bool CommandCancelled() const
+    {
+        return m_pProgress && m_pProgress->Cancelled();
+    }
     // Export of the selected tables into a script file the user chooses.
     void OnExportToFile();
     // The data source as the user named it at Connect.

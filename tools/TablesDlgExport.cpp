@@ -5,10 +5,7 @@
 #include "tools/ExportValue.h"
 #include "tools/TablesDlg.h"
 
-#include <QDateTime>
-#include <QSaveFile>
 #include <algorithm>
-#include <fcntl.h>
 #include <functional>
 
 namespace {
@@ -17,7 +14,10 @@ enum class TableEnd
 {
     Done,
     Failed,
-    Stopped
+    Stopped,
+    // The receiver of the statements took no more (a file that cannot be written); it has
+    // reported why itself.
+    Refused
 };
 
 bool IsDateOrTimeSqlType(int sqlType)
@@ -58,7 +58,7 @@ std::string ServerTextSelect(COdbcConnection& connection, int columns)
 // Selects every column of one table (on PostgreSQL its dates as text) and hands every row's
 // statement to put; counts the rows.
 TableEnd ExportTable(CViewerDlg& main, const std::string& table, ScriptDialect dialect,
-                     const std::function<void(const std::string&)>& put, long long& rows)
+                     const std::function<bool(const std::string&)>& put, long long& rows)
 {
     int ret = 0;
     std::string select = "Select *";
@@ -88,7 +88,8 @@ TableEnd ExportTable(CViewerDlg& main, const std::string& table, ScriptDialect d
                 line += ',';
         }
         line += ')';
-        put(line);
+        if (!put(line))
+            return TableEnd::Refused;
         ++rows;
         if (!main.StepProgress())
             return TableEnd::Stopped;
@@ -99,7 +100,7 @@ TableEnd ExportTable(CViewerDlg& main, const std::string& table, ScriptDialect d
 
 } // namespace
 
-bool CTablesDlg::ExportTables(const std::function<void(const std::string&)>& put,
+bool CTablesDlg::ExportTables(const std::function<bool(const std::string&)>& put,
                               const std::function<void(const std::string&)>& beginTable,
                               const std::function<void(const std::string&, long long)>& endTable)
 {
@@ -125,6 +126,9 @@ bool CTablesDlg::ExportTables(const std::function<void(const std::string&)>& put
             endTable(names[t], rows);
     }
     connection.SetExactValues(false);
+    // A statement or fetch that the user's Abbrechen cancelled fails; it was the user's stop.
+    if (end == TableEnd::Failed && main.CommandCancelled())
+        end = TableEnd::Stopped;
     if (end == TableEnd::Failed) {
         main.Output("Abbruch wegen Fehler.");
         std::string error;
@@ -140,64 +144,10 @@ bool CTablesDlg::ExportTables(const std::function<void(const std::string&)>& put
 bool CTablesDlg::ExportSelectedTables()
 {
     CViewerDlg* main = m_pMainDlg;
-    return ExportTables([main](const std::string& line) { main->Output(line); },
-                        [](const std::string&) {}, [](const std::string&, long long) {});
-}
-
-bool CTablesDlg::ExportSelectedTablesToFile(const std::string& path)
-{
-    if (!m_pMainDlg)
-        return false;
-    CViewerDlg& main = *m_pMainDlg;
-    // Written beside the target and renamed over it only when whole: a failure or a stop leaves
-    // an existing file as it was.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        main.Output("");
-        main.Output("Abbruch wegen Fehler.");
-        main.Output(path + ": " + file.errorString().toStdString());
-        return false;
-    }
-    std::string text;
-    qint64 unsynced = 0;
-    const auto write = [&file, &text, &unsynced] {
-        file.write(text.data(), static_cast<qint64>(text.size()));
-        unsynced += static_cast<qint64>(text.size());
-        text.clear();
-        // The disk starts on what is written while the export goes on, so the commit's sync
-        // waits for the last pieces only.
-        if (unsynced >= 4 * 1024 * 1024 && file.flush()) {
-            ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-            unsynced = 0;
-        }
-    };
-    text = "-- Tavrin: Export aus " + main.SourceName() + " vom " +
-           QDateTime::currentDateTime().toString("dd.MM.yyyy hh:mm:ss").toStdString() + "\n";
-    const bool ok = ExportTables(
-        [&](const std::string& line) {
-            text.append(line).append(";\n");
-            if (text.size() >= 64 * 1024)
-                write();
+    return ExportTables(
+        [main](const std::string& line) {
+            main->Output(line);
+            return true;
         },
-        [&](const std::string& name) {
-            // A line break in a name would end the comment and make the rest of it a statement.
-            std::string shown = name;
-            std::replace(shown.begin(), shown.end(), '\n', ' ');
-            std::replace(shown.begin(), shown.end(), '\r', ' ');
-            text.append("-- Tabelle ").append(shown).append("\n");
-        },
-        [&](const std::string&, long long rows) {
-            main.Output(std::to_string(rows) + " Zeilen nach " + path);
-        });
-    write();
-    if (!ok) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        main.Output("Abbruch wegen Fehler.");
-        main.Output(path + ": " + file.errorString().toStdString());
-        return false;
-    }
-    return true;
+        [](const std::string&) {}, [](const std::string&, long long) {});
 }
