@@ -14,7 +14,10 @@ namespace {
 constexpr SQLSMALLINT kNameBufferSize = 256;
 constexpr SQLLEN kFirstPieceSize = 512;
 constexpr SQLLEN kNumberPieceSize = 32;
-constexpr SQLLEN kValueBufferSize = 8192;
+// The pieces of a long value whose length the driver does not tell: they double from the
+// first size up to the largest, which caps what the last piece may leave unused.
+constexpr SQLLEN kGrowingPieceSize = 64 * 1024;
+constexpr SQLLEN kLargestGrowingPiece = 8 * 1024 * 1024;
 
 bool Succeeded(SQLRETURN r)
 {
@@ -31,6 +34,14 @@ void TrimRight(std::string& text)
         --end;
     }
     text.resize(end);
+}
+
+// The bytes SQLGetData put into a piece that holds at most `room` of them.
+SQLLEN PieceBytes(SQLLEN indicator, SQLLEN room)
+{
+    if (indicator == SQL_NO_TOTAL || indicator > room)
+        return room;
+    return std::max<SQLLEN>(indicator, 0);
 }
 
 // A SQL_SUCCESS_WITH_INFO from SQLGetData means more data only with SQLSTATE 01004.
@@ -443,39 +454,57 @@ const CColumnValue& COdbcConnection::GetColumnValue(int column)
 SQLRETURN COdbcConnection::ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType,
                                      std::string& out, bool& isNull, SQLLEN firstPiece)
 {
-    // Most values are short, and a driver may write the whole buffer it is given (the SQLite
-    // driver pads character data with zeros to its end): the first piece goes into a small
-    // buffer, and only a value that does not fit goes on in large pieces.
-    char first[kFirstPieceSize];
-    char large[kValueBufferSize];
-    char* buffer = first;
-    SQLLEN size = std::clamp<SQLLEN>(firstPiece, 2, kFirstPieceSize);
-    isNull = false;
+    // firstPiece is the buffer size of the first SQLGetData: small while the length is unknown,
+    // the whole value's where the fetch of a bound column told it.
+    // Character pieces end with a terminating zero, binary pieces fill the buffer.
+    const SQLLEN terminator = cType == SQL_C_CHAR ? 1 : 0;
+    SQLLEN size = std::max<SQLLEN>(firstPiece, terminator + 1);
     SQLLEN indicator = 0;
-    SQLRETURN r = SQLGetData(hstmt, column, cType, buffer, size, &indicator);
-    if (!Succeeded(r))
-        return r;
-    if (indicator == SQL_NULL_DATA) {
-        isNull = true;
-        return r;
-    }
-    for (;;) {
-        // Character pieces end with a terminating zero, binary pieces fill the buffer.
-        const SQLLEN piece = cType == SQL_C_CHAR ? size - 1 : size;
-        SQLLEN n = (indicator == SQL_NO_TOTAL || indicator > piece) ? piece : indicator;
-        if (n > 0)
-            out.append(buffer, static_cast<std::size_t>(n));
-        if (r != SQL_SUCCESS_WITH_INFO || !WasTruncated(hstmt))
-            return SQL_SUCCESS;
-        buffer = large;
-        size = kValueBufferSize;
+    SQLRETURN r = SQL_ERROR;
+    const auto readOnto = [&](SQLLEN bufferSize) {
+        const std::size_t start = out.size();
+        size = bufferSize;
+        out.resize(start + static_cast<std::size_t>(size));
         indicator = 0;
-        r = SQLGetData(hstmt, column, cType, buffer, size, &indicator);
+        r = SQLGetData(hstmt, column, cType, out.data() + start, size, &indicator);
+        const SQLLEN got = Succeeded(r) ? PieceBytes(indicator, size - terminator) : 0;
+        out.resize(start + static_cast<std::size_t>(got));
+    };
+    if (size <= kFirstPieceSize) {
+        // Most values are short, and a driver may write the whole buffer it is given (the SQLite
+        // driver pads character data with zeros to its end): the first piece goes into a small
+        // buffer.
+        char first[kFirstPieceSize];
+        r = SQLGetData(hstmt, column, cType, first, size, &indicator);
+        if (Succeeded(r) && indicator != SQL_NULL_DATA)
+            out.append(first, static_cast<std::size_t>(PieceBytes(indicator, size - terminator)));
+    } else {
+        // A long value whose length is known comes in one piece: psqlODBC converts a value
+        // that does not fit into a copy of its own, to hand out the pieces from.
+        readOnto(size);
+    }
+    isNull = Succeeded(r) && indicator == SQL_NULL_DATA;
+    if (!Succeeded(r) || isNull)
+        return r;
+    SQLLEN grown = kGrowingPieceSize;
+    while (r == SQL_SUCCESS_WITH_INFO && WasTruncated(hstmt)) {
+        // The length a driver reports counts from the start of the piece just read. Where it
+        // is known, the rest comes in one call: small pieces cost a copy each, and the SQLite
+        // driver copies the value from its start again for every piece. Otherwise the pieces
+        // double, so that their number grows with the logarithm of the length.
+        const SQLLEN delivered = size - terminator;
+        SQLLEN piece = grown;
+        if (indicator != SQL_NO_TOTAL && indicator > delivered)
+            piece = indicator - delivered;
+        else
+            grown = std::min(2 * grown, kLargestGrowingPiece);
+        readOnto(piece + terminator);
         if (r == SQL_NO_DATA)
             return SQL_SUCCESS;
         if (!Succeeded(r))
             return r;
     }
+    return SQL_SUCCESS;
 }
 
 void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
@@ -487,7 +516,10 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
         r = ReadWhole(m_hstmt, value.m_nColumn, kind == KindDefault ? SQL_C_DEFAULT : SQL_C_BINARY,
                       value.m_strRaw, isNull);
         value.m_bBinary = true;
-        text.assign(value.m_strRaw.c_str());
+        // A script takes the bytes alone; the text up to the first zero byte is for showing,
+        // and of a long value without one it would be a second copy.
+        if (!m_bExactValues)
+            text.assign(value.m_strRaw.c_str());
     } else if (!ReadsAsText(kind, sqlType)) {
         // Other drivers give a double in full only as a double: the text of a MariaDB FLOAT has
         // six digits.
@@ -520,9 +552,11 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
             r = SQL_SUCCESS;
         } else {
             // Not bound, or cut by its buffer: SQLGetData starts a bound column from its first
-            // byte again.
-            r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_CHAR, text, isNull,
-                          numeric ? kNumberPieceSize : kFirstPieceSize);
+            // byte again, and the fetch told the value's length.
+            SQLLEN firstPiece = numeric ? kNumberPieceSize : kFirstPieceSize;
+            if (bound && bound->indicator >= bound->size)
+                firstPiece = bound->indicator + 1;
+            r = ReadWhole(m_hstmt, value.m_nColumn, SQL_C_CHAR, text, isNull, firstPiece);
         }
         double number = 0;
         if (Succeeded(r) && !isNull) {

@@ -202,17 +202,18 @@ TEST_P(OdbcConnectionTest, EveryKindHasItsCodeItsTextAndItsNull)
               "NULL|\n\t lead and tail|\nline|ä\n" + utf8 + "|<NULL>\n");
 }
 
-// Values around the bound buffer and the read buffer and far beyond, multi-byte characters on
+// Values around the bound buffer and the first pieces and far beyond, multi-byte characters on
 // the piece boundaries.
 TEST_P(OdbcConnectionTest, LongValuesAreReadWhole)
 {
     std::vector<Row> rows;
     std::vector<std::string> texts, bytes;
-    for (std::size_t length : {511u, 512u, 8191u, 8192u, 8193u, 16383u, 100000u, 1000000u}) {
+    for (std::size_t length :
+         {511u, 512u, 8191u, 8192u, 8193u, 16383u, 100000u, 1000000u, 3000001u}) {
         texts.emplace_back(length % 2, 'Z');
         while (texts.back().size() < length)
             texts.back() += "ä";
-        bytes.emplace_back(std::min<std::size_t>(length, 100000), '\0');
+        bytes.emplace_back(length, '\0');
         for (std::size_t i = 0; i < bytes.back().size(); ++i)
             bytes.back()[i] = static_cast<char>(i * 7919); // the first one zero
         rows.push_back({"'" + texts.back() + "'", db().BinaryLiteral(bytes.back())});
@@ -224,8 +225,8 @@ TEST_P(OdbcConnectionTest, LongValuesAreReadWhole)
     for (std::size_t row = 0; row < texts.size() && m_conn.Fetch() == 0; ++row) {
         const std::string text = m_conn.GetColumnText(1);
         const CColumnValue& binary = m_conn.GetColumnValue(2);
-        EXPECT_TRUE(text == texts[row] && binary.m_strRaw == bytes[row] &&
-                    binary.m_strText.empty());
+        EXPECT_TRUE(text == texts[row] && binary.m_strRaw == bytes[row] && binary.m_strText.empty())
+            << "row " << row << ", " << texts[row].size() << " bytes";
     }
     EXPECT_EQ(m_conn.Fetch(), SQL_NO_DATA);
 }
