@@ -6,6 +6,10 @@
 
 namespace {
 
+// Room for what follows a long value on its line without moving the line again: the closing
+// quote, the rest of the statement's punctuation.
+constexpr std::size_t kLineTail = 16;
+
 void AppendQuoted(std::string& out, const std::string& text, ScriptDialect dialect)
 {
     // The characters that need more than a copy of themselves. They are rare, so memchr, which
@@ -24,6 +28,10 @@ void AppendQuoted(std::string& out, const std::string& text, ScriptDialect diale
     const char* next[3];
     for (int k = 0; k < specials; ++k)
         next[k] = nextOf(special[k], text.data());
+    // Room for the value and the rest of the line at once: a line that grows again right after
+    // a long value is copied whole, the old and the new one held together.
+    if (out.capacity() < out.size() + text.size() + kLineTail)
+        out.reserve(out.size() + text.size() + kLineTail);
     out += '\'';
     const char* start = text.data();
     for (;;) {
@@ -88,9 +96,14 @@ void AppendExportValue(std::string& out, int kind, const CColumnValue& value, Sc
     if (value.m_bBinary || kind == COdbcConnection::KindDefault) {
         static const char hex[] = "0123456789ABCDEF";
         out += dialect == ScriptDialect::PostgreSQL ? "'\\x" : "X'";
+        const std::size_t at = out.size();
+        if (out.capacity() < at + 2 * value.m_strRaw.size() + kLineTail)
+            out.reserve(at + 2 * value.m_strRaw.size() + kLineTail);
+        out.resize(at + 2 * value.m_strRaw.size());
+        char* digit = &out[at];
         for (unsigned char c : value.m_strRaw) {
-            out += hex[c >> 4];
-            out += hex[c & 15];
+            *digit++ = hex[c >> 4];
+            *digit++ = hex[c & 15];
         }
         out += '\'';
         return;
