@@ -1,8 +1,10 @@
 // The floor every command is measured against: the driver alone, reading every value of every
 // row of a query as text with SQLFetch and SQLGetData, and nothing else.
 //
-//   tavrin_bench_floor DSN USER PASSWORD "SELECT ..." RUNS
+//   tavrin_bench_floor DSN USER PASSWORD "SELECT ..." RUNS [ATTRIBUTES]
 //
+// ATTRIBUTES ("StepAPI=1", ...) are added to the connection string as the program adds them to
+// make the driver stream; without them the data source is used as its entry says.
 // Prints one line per run: "seconds <s> cpu <s> rows <n> values <n> bytes <n>" (cpu: user and
 // system time of this process, without the server's). The clock covers the
 // statement's execution, the fetch loop and the release of the cursor, as a command's does.
@@ -93,8 +95,8 @@ Totals ReadAll(SQLHDBC hdbc, const std::string& query)
 
 int main(int argc, char** argv)
 {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: %s DSN USER PASSWORD QUERY RUNS\n", argv[0]);
+    if (argc != 6 && argc != 7) {
+        std::fprintf(stderr, "usage: %s DSN USER PASSWORD QUERY RUNS [ATTRIBUTES]\n", argv[0]);
         return 2;
     }
     const int runs = std::atoi(argv[5]);
@@ -105,10 +107,15 @@ int main(int argc, char** argv)
     // The program talks ODBC 2 to the driver; the floor asks for the same behaviour.
     SQLSetEnvAttr(henv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, henv, &hdbc);
-    if (!Succeeded(SQLConnect(hdbc, reinterpret_cast<SQLCHAR*>(argv[1]), SQL_NTS,
-                              reinterpret_cast<SQLCHAR*>(argv[2]), SQL_NTS,
-                              reinterpret_cast<SQLCHAR*>(argv[3]), SQL_NTS)))
-        Fail("SQLConnect", SQL_HANDLE_DBC, hdbc);
+    // The benchmark's names and passwords need no braces.
+    std::string text = std::string("DSN=") + argv[1];
+    if (*argv[2] != '\0')
+        text += std::string(";UID=") + argv[2] + ";PWD=" + argv[3];
+    if (argc == 7 && *argv[6] != '\0')
+        text += std::string(";") + argv[6];
+    if (!Succeeded(SQLDriverConnect(hdbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                                    nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+        Fail("SQLDriverConnect", SQL_HANDLE_DBC, hdbc);
 
     for (int run = 0; run < runs; ++run) {
         const double cpuStart = CpuSeconds();
