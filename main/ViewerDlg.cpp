@@ -116,15 +116,26 @@ void CViewerDlg::WriteLoginFields()
 
 void CViewerDlg::closeEvent(QCloseEvent* event)
 {
-    // A running command is stopped first; the program ends when it has.
-    if (m_pProgress) {
-        m_pProgress->reject();
+    // A running command is stopped first; the program ends as Beenden does once it has.
+    if (m_pCommand) {
+        m_bQuitAfterCommand = true;
+        m_pCommand->Cancel();
         event->ignore();
         return;
     }
     ReadLoginFields();
     SaveSettings();
     QDialog::closeEvent(event);
+}
+
+void CViewerDlg::reject()
+{
+    // Escape while a command runs stops the command, never the program under it.
+    if (m_pCommand) {
+        m_pCommand->Cancel();
+        return;
+    }
+    QDialog::reject();
 }
 
 void CViewerDlg::keyPressEvent(QKeyEvent* event)

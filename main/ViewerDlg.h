@@ -1,6 +1,7 @@
 #pragma once
 
 #include "log/LogFile.h"
+#include "main/CommandThread.h"
 #include "odbc/OdbcConnection.h"
 #include "tools/ProgressDlg.h"
 
@@ -79,8 +80,8 @@ public:
 #endif
     }
     void SetProgressWork(const std::string& text);
-    // Runs work as a command: after AutoDel, with the wait cursor and the progress window; does
-    // nothing while another command runs.
+    // Runs work as a command: after AutoDel, with the wait cursor and the progress window, on a
+    // worker thread while this window stays alive; does nothing while another command runs.
     void RunCommand(const std::function<void()>& work);
     bool CommandRunning() const
     {
@@ -91,6 +92,9 @@ public:
     {
         return m_pProgress && m_pProgress->Cancelled();
     }
+    // Runs f on the GUI thread, waiting for it when called from a command's worker: windows and
+    // the lists of the tool windows live there.
+    void OnGuiThread(const std::function<void()>& f);
     // Export of the selected tables into a script file the user chooses.
     void OnExportToFile();
     // The data source as the user named it at Connect.
@@ -153,6 +157,9 @@ public:
         return m_odbc;
     }
 
+public slots:
+    void reject() override;
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -172,6 +179,10 @@ private:
     void OnInfoCheck();
     void OnTabsCheck();
     void ClearInfoIfAutoDel();
+    // Work on the worker thread under the progress window, without AutoDel; false when another
+    // command runs.
+    bool RunOnWorker(const std::function<void()>& work, const std::string& what);
+    void ShowLine(const std::string& text);
     void SetLogFileCaption(const std::string& path);
     void CreateToolWindows(const std::string& infoPlacement, const std::string& tabsPlacement);
     void OnSql();
@@ -215,4 +226,7 @@ private:
     // Whether the log file took the last line, so that a change is told once, not per line.
     bool m_bLogWritable = true;
     std::unique_ptr<CProgressDlg> m_pProgress;
+    std::unique_ptr<CCommandThread> m_pCommand;
+    // The main window was closed while a command ran: it ends as Beenden does once it stopped.
+    bool m_bQuitAfterCommand = false;
 };

@@ -11,6 +11,7 @@
 
 #include <QFileDialog>
 #include <QRect>
+#include <QTimer>
 #include <new>
 
 int CViewerDlg::GetColumnCount()
@@ -85,16 +86,46 @@ std::string CViewerDlg::QualifiedTableName(const std::string& catalog, const std
 
 void CViewerDlg::RunCommand(const std::function<void()>& work)
 {
-    // The progress window lets the other windows take events: a second command must wait.
     if (m_pProgress)
         return;
-    CWaitCursor wait;
     ClearInfoIfAutoDel();
+    RunOnWorker(work, "");
+}
+
+bool CViewerDlg::RunOnWorker(const std::function<void()>& work, const std::string& what)
+{
+    // The progress window lets the other windows take events: a second command must wait.
+    if (m_pProgress)
+        return false;
+    CWaitCursor wait;
     m_pProgress = std::make_unique<CProgressDlg>(this);
-    work();
+    m_pProgress->SetWork(what);
+    m_pCommand = std::make_unique<CCommandThread>(
+        this, *m_pProgress, [this] { m_odbc.Cancel(); },
+        [this](std::deque<std::string>& lines) {
+            if (m_pInfoDlg)
+                for (const std::string& line : lines)
+                    m_pInfoDlg->AddLine(line);
+        });
+    m_pCommand->Run(work);
+    m_pCommand.reset();
     m_pProgress.reset();
     if (m_pInfoDlg)
         m_pInfoDlg->CatchUp();
+    if (m_bQuitAfterCommand) {
+        m_bQuitAfterCommand = false;
+        // Not from inside the command's caller, which still has its own work to finish.
+        QTimer::singleShot(0, this, &CViewerDlg::OnQuit);
+    }
+    return true;
+}
+
+void CViewerDlg::OnGuiThread(const std::function<void()>& f)
+{
+    if (m_pCommand)
+        m_pCommand->OnGui(f);
+    else
+        f();
 }
 
 void CViewerDlg::SetProgressWork(const std::string& text)

@@ -69,9 +69,20 @@ void CViewerDlg::ClearInfoIfAutoDel()
 
 void CViewerDlg::OnConnect()
 {
-    CWaitCursor wait;
     ReadLoginFields();
-    if (!ConnectSource()) {
+    // Logging on may take the whole login time-out, and the databases query as long as the data
+    // source likes: both run where the window does not wait for them.
+    bool connected = false;
+    if (!RunOnWorker([this, &connected] { connected = ConnectSource(); },
+                     "Anmelden bei " + m_strSource))
+        return;
+    if (connected && CommandCancelled()) {
+        // The log-on itself cannot be interrupted; the user who stopped it wants no session.
+        m_odbc.Disconnect();
+        Output("Abbruch durch Benutzer.");
+        return;
+    }
+    if (!connected) {
         ClearInfoIfAutoDel();
         std::string error;
         GetErrorText(error);
@@ -87,10 +98,17 @@ void CViewerDlg::OnConnect()
 
     ClearInfoIfAutoDel();
     Output("Connect ok.");
-    ExecuteStatement(res::IDS_DATABASE_QUERY_TEXT, &m_nRetCode);
     std::vector<QString> databases;
-    while (FetchRow())
-        databases.push_back(QString::fromStdString(GetColumnText(1)));
+    RunOnWorker(
+        [this, &databases] {
+            ExecuteStatement(res::IDS_DATABASE_QUERY_TEXT, &m_nRetCode);
+            while (FetchRow() && StepProgress())
+                databases.push_back(QString::fromStdString(GetColumnText(1)));
+            // An open cursor would hold locks until the next command.
+            ResetStatement();
+        },
+        "Datenbanken");
+    CWaitCursor wait;
     // The list sorts without regard to case and keeps equal names, each as often as it came.
     std::stable_sort(databases.begin(), databases.end(), [](const QString& a, const QString& b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
@@ -117,12 +135,12 @@ void CViewerDlg::OnConnect()
     m_pBtnSelect->setEnabled(true);
     m_pBtnConnect->setEnabled(false);
     m_pBtnDisconnect->setEnabled(true);
-    ResetStatement();
 }
 
 void CViewerDlg::OnSelect()
 {
-    CWaitCursor wait;
+    if (CommandRunning())
+        return;
     Output("");
     ClearInfoIfAutoDel();
     m_strDatabase = m_pComboDatabase->currentText().toStdString();
@@ -131,7 +149,10 @@ void CViewerDlg::OnSelect()
     Output("");
 
     std::vector<std::string> names, schemas, catalogs;
-    if (GetUserTables(names, &schemas, &catalogs)) {
+    bool listed = false;
+    RunOnWorker([&] { listed = GetUserTables(names, &schemas, &catalogs); }, "Tabellen");
+    CWaitCursor wait;
+    if (listed) {
         if (m_pTablesDlg)
             m_pTablesDlg->FillTables(names, schemas, catalogs);
         for (const std::string& name : names)

@@ -16,13 +16,21 @@ void CViewerDlg::Output(const std::string& text)
         // ones): the window says when the log stops taking them and when it takes them again.
         if (written != m_bLogWritable) {
             m_bLogWritable = written;
-            if (m_pInfoDlg)
-                m_pInfoDlg->AddLine(written ? "Log-Datei wieder beschreibbar: " + m_strLogPath
-                                            : "Log-Datei nicht beschreibbar: " + m_strLogPath +
-                                                  " (" + m_logFile.LastError() + ")");
+            ShowLine(written ? "Log-Datei wieder beschreibbar: " + m_strLogPath
+                             : "Log-Datei nicht beschreibbar: " + m_strLogPath + " (" +
+                                   m_logFile.LastError() + ")");
         }
     }
-    if (m_pInfoDlg)
+    ShowLine(text);
+}
+
+void CViewerDlg::ShowLine(const std::string& text)
+{
+    // While a command runs, its lines reach the window through the command, in their order,
+    // from whichever thread reports them.
+    if (m_pCommand)
+        m_pCommand->PostLine(text);
+    else if (m_pInfoDlg)
         m_pInfoDlg->AddLine(text);
 }
 

@@ -2,7 +2,6 @@
 
 #include "main/HistoryCut.h"
 #include "main/ViewerDlg.h"
-#include "main/WaitCursor.h"
 #include "tools/InfoDlg.h"
 #include "tools/SqlDlg.h"
 
@@ -76,13 +75,16 @@ void CViewerDlg::OnSql()
             }
             // A statement without a result set ends its rows at once with an error of "no
             // cursor"; only a failure while rows were coming is a failure of the statement.
-            if (stopped) {
+            // A statement or fetch cancelled under way fails; the user stopped it.
+            if (stopped || CommandCancelled()) {
                 Output("Abbruch durch Benutzer.");
             } else if (r == SQL_NO_DATA || n == 0) {
                 Output("SQL succeeded.");
             } else {
                 reportFailure(r);
             }
+        } else if (CommandCancelled()) {
+            Output("Abbruch durch Benutzer.");
         } else {
             reportFailure(ret);
         }

@@ -373,6 +373,7 @@ void COdbcConnection::BindColumns()
     if (!m_nGetDataAnyColumn)
         return;
     const int columns = GetColumnCount();
+        std::lock_guard<std::mutex> lock(m_handleMutex);
     if (columns <= 0)
         return;
     m_bound.assign(static_cast<std::size_t>(columns) + 1, CBoundColumn());
@@ -430,12 +431,22 @@ std::string COdbcConnection::GetColumnText(int column)
 const CColumnValue& COdbcConnection::GetColumnValue(int column)
 {
     // A result set has at most 32767 columns (SQLNumResultCols counts in a SQLSMALLINT).
+    std::lock_guard<std::mutex> lock(m_handleMutex);
     const bool kept = column > 0 && column <= 32767;
     const auto slot = static_cast<std::size_t>(kept ? column : 0);
     if (slot >= m_values.size()) {
         m_values.resize(slot + 1);
         m_stamps.resize(slot + 1, 0);
     }
+void COdbcConnection::Cancel()
+{
+    std::lock_guard<std::mutex> lock(m_handleMutex);
+    if (m_hstmt != SQL_NULL_HSTMT)
+        SQLCancel(m_hstmt);
+    if (m_hCatalogStmt != SQL_NULL_HSTMT)
+        SQLCancel(m_hCatalogStmt);
+}
+
     CColumnValue& value = m_values[slot];
     if (kept && m_stamps[slot] == m_nRow)
         return value;
@@ -590,8 +601,12 @@ bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std
                                     std::list<std::string>* catalogs)
 {
     SQLHSTMT hstmt = SQL_NULL_HSTMT;
-    if (SQLAllocHandle(SQL_HANDLE_STMT, m_hdbc, &hstmt) != SQL_SUCCESS)
-        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_handleMutex);
+        if (SQLAllocHandle(SQL_HANDLE_STMT, m_hdbc, &hstmt) != SQL_SUCCESS)
+            return false;
+        m_hCatalogStmt = hstmt;
+    }
     SQLCHAR type[] = "'TABLE'";
     SQLRETURN r = SQLTables(hstmt, nullptr, 0, nullptr, 0, nullptr, SQL_NTS, type, 7);
     if (r == SQL_SUCCESS) {
@@ -618,7 +633,11 @@ bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std
                 catalogs->push_back(std::move(catalog));
         }
     }
-    SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
+    {
+        std::lock_guard<std::mutex> lock(m_handleMutex);
+        SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
+        m_hCatalogStmt = SQL_NULL_HSTMT;
+    }
     return r == SQL_NO_DATA;
 }
 

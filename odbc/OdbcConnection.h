@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <mutex>
 #include <sql.h>
 #include <sqlext.h>
 #include <string>
@@ -43,7 +44,13 @@ public:
     int GetColumnCount();
     // Trimmed on the right as shown; untrimmed as a statement must name the column.
     std::string GetColumnName(int column, bool trimmed = true);
+    // A statement without rows on a statement of its own: the current one keeps its rows and its
+    // diagnostics, and Cancel does not reach it.
+    int ExecAside(const char* statement);
     int GetColumnType(int column);
+    // Stops the statement or catalog query under way on another thread; the call there fails.
+    // Safe from any thread while the session lasts.
+    void Cancel();
     // The column's SQL type as the driver describes it (SQL_UNKNOWN_TYPE when it cannot).
     int GetColumnSqlType(int column);
     int Fetch();
@@ -102,6 +109,10 @@ private:
     // once the first rows have been read. Slot 0 takes a column number out of range, read anew
     // each time.
     std::vector<CColumnValue> m_values;
+    // The catalog query's own statement while it runs.
+    SQLHSTMT m_hCatalogStmt = SQL_NULL_HSTMT;
+    // Held while a statement handle is made or freed, so that Cancel never sees a freed one.
+    std::mutex m_handleMutex;
     std::vector<std::uint64_t> m_stamps;
     std::uint64_t m_nRow = 1;
     // Kind code and SQL type per column of the current result set, 0 while not yet described.

@@ -409,3 +409,4 @@ TEST(ProgressDlg, CountsTheRowsOfEachWorkAnew)
 }
 
 } // namespace
+    progress.Tick();

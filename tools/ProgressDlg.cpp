@@ -8,8 +8,6 @@
 namespace {
 
 constexpr qint64 kShowAfterMs = 500;
-// Events at most this often: the window stays alive, the command loses next to nothing.
-constexpr qint64 kLookEveryMs = 50;
 
 } // namespace
 
@@ -40,40 +38,55 @@ CProgressDlg::~CProgressDlg()
 
 void CProgressDlg::SetWork(const std::string& text)
 {
-    m_strWork = text;
+    {
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        m_strWork = text;
+    }
     m_nRows = 0;
-    Look();
+    m_nShownRows.store(0, std::memory_order_relaxed);
 }
 
 qint64 CProgressDlg::s_lookNs = 0;
 
-bool CProgressDlg::Look()
+void CProgressDlg::Tick()
 {
     const qint64 startNs = m_clock.nsecsElapsed();
-    const qint64 now = startNs / 1000000;
-    if (now < m_nextLook) {
-        s_lookNs += m_clock.nsecsElapsed() - startNs;
-        return !m_bCancelled;
+    if (Cancelled()) {
+        m_label->setText("Abbruch ...");
+    } else {
+        if (startNs / 1000000 >= kShowAfterMs && !isVisible()) {
+            m_shownAfterMs = startNs / 1000000;
+            show();
+        }
+        if (isVisible()) {
+            QString work;
+            {
+                std::lock_guard<std::mutex> lock(m_workMutex);
+                work = QString::fromStdString(m_strWork);
+            }
+            // Before the first row, a statement is at work: the count would only say nothing.
+            const std::uint64_t rows = Rows();
+            m_label->setText(rows == 0 ? work
+                                       : work + QString(": %L1 Zeilen")
+                                                    .arg(static_cast<qulonglong>(rows)));
+        }
     }
-    m_nextLook = now + kLookEveryMs;
-    if (now >= kShowAfterMs && !isVisible() && !m_bCancelled)
-        show();
-    if (isVisible())
-        m_label->setText(QString::fromStdString(m_strWork) +
-                         QString(": %L1 Zeilen").arg(static_cast<qulonglong>(m_nRows)));
-    // Before the window shows, only painting: a click on the main window must not start a
-    // second command in the middle of this one.
-    QCoreApplication::processEvents(isVisible() ? QEventLoop::AllEvents
-                                                : QEventLoop::ExcludeUserInputEvents);
     s_lookNs += m_clock.nsecsElapsed() - startNs;
-    return !m_bCancelled;
+}
+
+void CProgressDlg::Cancel()
+{
+    m_bCancelled.store(true, std::memory_order_relaxed);
+    m_label->setText("Abbruch ...");
 }
 
 void CProgressDlg::reject()
 {
-    // Not closed here: the command stops after its current row and then ends the window.
-    m_bCancelled = true;
-    m_label->setText("Abbruch ...");
+    // Not closed here: the command stops and then ends the window.
+    if (!Cancelled()) {
+        Cancel();
+        emit StopRequested();
+    }
 }
 
 void CProgressDlg::showEvent(QShowEvent* event)

@@ -2,14 +2,17 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 class QLabel;
 
-// Long work that can be watched and stopped. Half a second into a command a window modal to the
-// main dialog shows what is being done and the rows so far; Abbrechen, Escape or its close box
-// stop the command after the current row. Meanwhile the other windows repaint.
+// Long work that can be watched and stopped. The command counts its rows from whatever thread it
+// runs on; the GUI thread looks at the count: half a second into a command a window modal to the
+// main dialog shows what is being done and the rows so far. Abbrechen, Escape or its close box
+// stop the command.
 class CProgressDlg : public QDialog
 {
     Q_OBJECT
@@ -20,19 +23,27 @@ public:
 
     // What the rows that follow belong to, e.g. "Export von kunden"; counts from zero again.
     void SetWork(const std::string& text);
-    // One row done; false once the user has stopped the command. With look, the clock and the
-    // events are looked at now, not only every 256 rows.
+    // One row done, on the command's thread; false once the user has stopped the command. The
+    // count is made visible to the GUI thread every 256 rows, and at once with look.
     bool Step(bool look = false)
     {
-        if ((++m_nRows & 0xFF) != 0 && !look)
-            return !m_bCancelled;
-        return Look();
+        if ((++m_nRows & 0xFF) == 0 || look)
+            m_nShownRows.store(m_nRows, std::memory_order_relaxed);
+        return !Cancelled();
     }
-    bool Cancelled() const { return m_bCancelled; }
-    std::uint64_t Rows() const { return m_nRows; }
-    // Seconds this process has spent looking at the clock and the events, everything the
-    // watching does but the counter per row: what a benchmark weighs against a command's time.
+    bool Cancelled() const { return m_bCancelled.load(std::memory_order_relaxed); }
+    void Cancel();
+    std::uint64_t Rows() const { return m_nShownRows.load(std::memory_order_relaxed); }
+    // On the GUI thread: shows the window once the command has run half a second, and the count.
+    void Tick();
+    // Seconds this process has spent showing the count, everything the watching does on the GUI
+    // thread: what a benchmark weighs against a command's time.
     static double SecondsLooking() { return static_cast<double>(s_lookNs) / 1e9; }
+    // Milliseconds from the start of the command to the window showing, -1 while it has not.
+    qint64 ShownAfterMs() const { return m_shownAfterMs; }
+
+signals:
+    void StopRequested();
 
 public slots:
     void reject() override;
@@ -42,14 +53,15 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    bool Look();
-
     QLabel* m_label = nullptr;
     QElapsedTimer m_clock;
-    qint64 m_nextLook = 0;
     static qint64 s_lookNs;
+    qint64 m_shownAfterMs = -1;
+    // Written by the command's thread only; the GUI thread reads the copy.
     std::uint64_t m_nRows = 0;
+    std::atomic<std::uint64_t> m_nShownRows{0};
+    std::atomic<bool> m_bCancelled{false};
+    std::mutex m_workMutex;
     std::string m_strWork;
-    bool m_bCancelled = false;
     bool m_bArrow = false;
 };

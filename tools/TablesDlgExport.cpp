@@ -112,8 +112,8 @@ bool CTablesDlg::ExportTables(const std::function<bool(const std::string&)>& put
     const ScriptDialect dialect = DialectOf(connection.GetDbmsName());
     // The script must give back every value exactly; the other commands show trimmed text.
     connection.SetExactValues(true);
-    std::vector<std::string> schemas, catalogs;
-    const std::vector<std::string> names = SelectedTables(&schemas, &catalogs);
+    std::vector<std::string> names, schemas, catalogs;
+    main.OnGuiThread([&] { names = SelectedTables(&schemas, &catalogs); });
     TableEnd end = TableEnd::Done;
     for (std::size_t t = 0; t < names.size() && end == TableEnd::Done; ++t) {
         main.Output("Tabellen-Export von (" + names[t] + ")\r\n");

@@ -26,47 +26,59 @@ void CTablesDlg::ReportSelectedStructures()
         return;
     CViewerDlg& main = *m_pMainDlg;
     main.Output("");
-    std::vector<std::string> schemas, catalogs;
-    const std::vector<std::string> names = SelectedTables(&schemas, &catalogs);
+    std::vector<std::string> names, schemas, catalogs;
+    main.OnGuiThread([&] { names = SelectedTables(&schemas, &catalogs); });
     main.SetProgressWork("Struktur");
     for (std::size_t t = 0; t < names.size(); ++t) {
-        // Between two tables the user may stop the command; the progress window lets events in,
-        // and so the user may close a window while it is being filled.
         if (t > 0 && !main.StepProgress(true)) {
             main.Output("Abbruch durch Benutzer.");
             break;
         }
         const std::string& name = names[t];
-        QPointer<CStructDlg> window = main.CreateClientWindow();
-        if (window)
-            window->SetTitle(name);
+        // The windows live on the GUI thread, and the user may close one while it is being
+        // filled.
+        QPointer<CStructDlg> window;
+        main.OnGuiThread([&] {
+            window = main.CreateClientWindow();
+            if (window)
+                window->SetTitle(name);
+        });
         main.Output("Tabellen-Struktur von (" + name + ")");
         int ret = 0;
         if (!main.ExecuteStatement(
                 "Select * From " + main.QualifiedTableName(catalogs[t], schemas[t], name), &ret)) {
+            if (main.CommandCancelled()) {
+                main.Output("Abbruch durch Benutzer.");
+                break;
+            }
             main.Output("Abbruch wegen Fehler.");
             std::string error;
             main.Output(main.GetErrorText(error));
             continue;
         }
         const int n = main.GetColumnCount();
-        if (window && n != 0)
-            window->InsertColumns(n);
         main.Output("(" + std::to_string(n) + " Spalten)");
+        std::vector<std::string> columns, types;
         for (int i = 1; i <= n; ++i) {
-            std::string column = main.GetColumnName(i);
-            if (window)
-                window->SetColumnText(i - 1, column);
+            columns.push_back(main.GetColumnName(i));
             std::string typeName;
             CViewerDlg::GetSqlTypeName(main.GetColumnType(i), typeName);
             char number[16];
             std::snprintf(number, sizeof number, "[%03d]: ", i);
-            main.Output(number + typeName + "\t\"" + column + "\"");
-            if (window)
-                window->SetCellText(i - 1, Trimmed(typeName));
+            main.Output(number + typeName + "\t\"" + columns.back() + "\"");
+            types.push_back(Trimmed(typeName));
         }
-        if (window)
+        main.OnGuiThread([&] {
+            if (!window)
+                return;
+            if (n != 0)
+                window->InsertColumns(n);
+            for (int i = 0; i < n; ++i) {
+                window->SetColumnText(i, columns[static_cast<std::size_t>(i)]);
+                window->SetCellText(i, types[static_cast<std::size_t>(i)]);
+            }
             window->FitColumns();
+        });
         main.Output("");
     }
     main.ResetStatement();

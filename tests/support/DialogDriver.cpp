@@ -32,10 +32,14 @@ QString SettingsFile()
 int Modals(const std::function<void()>& action, const std::function<void(QWidget*)>& handler,
            QWidget* current)
 {
+    // Looked for until the action ends: commands run their work on a worker thread first, so
+    // a modal may open only after several passes of the event loop. The progress window is
+    // the command's own.
     int opened = 0;
-    QTimer::singleShot(0, [&] {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         QPointer<QWidget> modal = QApplication::activeModalWidget();
-        if (!modal || modal == current)
+        if (!modal || modal == current || modal->objectName() == "IDD_PROGRESS")
             return;
         ++opened;
         if (handler)
@@ -43,7 +47,9 @@ int Modals(const std::function<void()>& action, const std::function<void(QWidget
         if (modal && modal->isVisible())
             modal->close();
     });
+    poll.start(5);
     action();
+    poll.stop();
     QApplication::processEvents();
     return opened;
 }
