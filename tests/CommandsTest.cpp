@@ -164,8 +164,8 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
         EXPECT_EQ(dlg.InfoDlg()->LineCount(), lines) << "a second command ran";
         progress->findChild<QPushButton*>("IDCANCEL")->click();
     });
-    const Lines stopped =
-        RunSqlCommand(dlg, "SELECT a.n FROM zehn a, zehn b, zehn c, zehn d, zehn e, zehn f");
+    const std::string million = "SELECT a.n FROM zehn a, zehn b, zehn c, zehn d, zehn e, zehn f";
+    const Lines stopped = RunSqlCommand(dlg, million);
     EXPECT_EQ(stopped.empty() ? "" : stopped.back(), "Abbruch durch Benutzer.");
 
     // The first table that fails ends the export; the structure report goes on.
@@ -188,7 +188,15 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
         EXPECT_EQ(half.size() > 100 ? half[half.size() - 2] : "", "Abbruch wegen Fehler.");
     }
 
-    ClickButton(dlg, "IDC_QUIT");
+    // Closing the main window during a command stops the command, then ends as Beenden does.
+    QFile::remove(SettingsFile());
+    QTimer::singleShot(700, &dlg, [&dlg] { dlg.close(); });
+    const Lines closing = RunSqlCommand(dlg, million);
+    QTest::qWait(50);
+    EXPECT_EQ(closing.empty() ? "" : closing.back(), "Abbruch durch Benutzer.") << "closing";
+    EXPECT_FALSE(dlg.isVisible()) << "the main window stayed after its command stopped";
+    EXPECT_NE(ReadFileBytes(SettingsFile()).find(db().source().dsn), std::string::npos)
+        << "closed without saving the settings";
     QFile::remove(SettingsFile());
     const std::string password = db().source().password;
     QDirIterator files(QDir::homePath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -250,6 +258,46 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
            isSQLite() ? "1.79769313486231e308" : "1.7976931348623157e308",
            isSQLite() ? "-12345.6789012345" : "-1234567890123456789012345678.0123456789",
            text(all + "  "), text("Meier"), "'2026-12-07'", "'2026-12-07 12:34:56.123456'",
+    // The log holds every line: the rows after the stop must be missing from it.
+    const std::string log = ReadFileBytes(QDir::homePath() + "/sitzung.log");
+    const std::size_t rowsFrom = log.rfind(million);
+    std::size_t rowsLogged = 0;
+    for (std::size_t at = rowsFrom; (at = log.find("\t\r\n", at + 1)) != std::string::npos;)
+        ++rowsLogged;
+    EXPECT_LT(rowsLogged, 1000000u) << "the stopped command went on to its last row";
+
+    // Abbrechen also stops a statement that keeps the driver busy before its first row, on the
+    // server too, long before its minute is up; the session goes on.
+    const std::string slow = isSQLite() ? "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                          "FROM s WHERE i < 4000000000) SELECT count(*) FROM s"
+                             : isPostgres() ? "SELECT pg_sleep(60)"
+                                            : "SELECT SLEEP(60)";
+    const std::string running =
+        isPostgres() ? "SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(60)%' "
+                       "AND state = 'active' AND pid <> pg_backend_pid()"
+                     : "SELECT count(*) FROM information_schema.processlist WHERE info LIKE "
+                       "'%SLEEP(60)%' AND id <> CONNECTION_ID()";
+    QElapsedTimer sinceCancel;
+    std::string runningBefore;
+    QTimer::singleShot(700, [&] {
+        auto* progress = dlg.findChild<QDialog*>("IDD_PROGRESS");
+        ASSERT_TRUE(progress && progress->isVisible()) << "no progress window while executing";
+        runningBefore = isSQLite() ? "1" : db().QueryValue(running);
+        sinceCancel.start();
+        progress->findChild<QPushButton*>("IDCANCEL")->click();
+    });
+    const Lines cancelled = RunSqlCommand(dlg, slow);
+    EXPECT_LT(sinceCancel.elapsed(), 30000) << "the statement ran to its end";
+    EXPECT_EQ(runningBefore, "1") << "the statement was not running on the server";
+    EXPECT_TRUE(cancelled.size() <= 3 && cancelled.front() == slow &&
+                cancelled.back() == "Abbruch durch Benutzer.")
+        << ::testing::PrintToString(cancelled);
+    for (int wait = 0; !isSQLite() && db().QueryValue(running) != "0" && wait < 50; ++wait)
+        QTest::qWait(100);
+    EXPECT_EQ(isSQLite() ? "0" : db().QueryValue(running), "0") << "still running on the server";
+    EXPECT_EQ(RunSqlCommand(dlg, "SELECT 1 AS eins"),
+              (Lines{"SELECT 1 AS eins", "eins\t", "1\t", "SQL succeeded."}))
+        << "the session after the cancel";
            db().BinaryLiteral(noise), db().BinaryLiteral(std::string("\0\0\xff\0", 4))},
           {"2147483647", "32767", "9223372036854775807", "1.4e-45",
            isSQLite() ? "4.94065645841247e-324" : "4.9406564584124654e-324", "0.0000000001",
@@ -402,7 +450,6 @@ TEST(ProgressDlg, CountsTheRowsOfEachWorkAnew)
         for (int row = 0; row < 1500; ++row)
             progress.Step();
     }
-    QTest::qWait(60);
     progress.Step(true);
     EXPECT_EQ(progress.findChild<QLabel*>("IDC_PROGRESS_TEXT")->text(),
               "Export von b: 1.501 Zeilen");

@@ -369,13 +369,41 @@ def cancel(d):
     d.run("xdotool", "key", "alt+j")
     d.keys(d.window("Tavrin"), "Escape")
     d.logged("Abbruch durch Benutzer.")
+    # The line comes before the file is given up: look once the command has ended.
+    d.gone("Tavrin")
     with open(target) as f:
         check(f.read() == "alt\n", "the existing file changed")
-    check(os.listdir(d.work).count("alt.sql") == 1, "")
+    check(sorted(os.listdir(d.work)).count("alt.sql") == 1 and
+          not [n for n in os.listdir(d.work) if n.startswith("alt.sql.")], "a temporary file stayed")
+    check(not any("Zeilen nach" in line for line in d.log_lines()), "rows told as written")
+
+
+def sqlcancel(d):
+    """A statement that keeps SQLite busy for minutes: the progress window comes within two
+    seconds, Escape stops it within two more, and the program goes on working."""
+    main, tables = logged_on(d)
+    d.keys(main, "alt+q")
+    sql = d.window("SQL-Abfrage")
+    d.run("xdotool", "type", "--delay", "10", "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT "
+          "i + 1 FROM s WHERE i < 4000000000) SELECT count(*) FROM s")
+    d.keys(sql, "alt+e")
+    started = time.monotonic()
+    progress = d.window("Tavrin")
+    shown = time.monotonic() - started
+    check(shown < 2, f"the progress window came after {shown:.1f} s")
+    d.keys(progress, "Escape")
+    stopped = time.monotonic()
+    d.logged("Abbruch durch Benutzer.")
+    d.gone("Tavrin")
+    took = time.monotonic() - stopped
+    check(took < 2, f"Escape took {took:.1f} s to stop the statement")
+    d.click_row(tables, 0)
+    d.press(main, "IDC_EXPORT")
+    d.logged("Insert Into alpha Values (2,'Köln')")
 
 
 JOURNEYS = {f.__name__: f for f in (export, struktur, toolwindows, copy, firststart, absurd,
-                                    cancel)}
+                                    cancel, sqlcancel)}
 
 
 def main():
