@@ -173,3 +173,29 @@ TEST(ViewerDlgSettings, DamagedSettingsThenLogFileThenRestart)
     EXPECT_FALSE(again.isVisible());
     EXPECT_EQ(ReadFileBytes(SettingsFile()), stored);
 }
+
+// Each switch alone comes back in its own place and is stored under its own name: switches set
+// alike would hide a swapped pair.
+TEST(ViewerDlgSettings, EachSwitchKeepsItsOwnPlace)
+{
+    const char* const keys[] = {"Logset", "AutoDel", "Info", "Tabs"};
+    for (int on = 0; on < 4; ++on) {
+        std::string settings = "[General]\n", expected;
+        for (int k = 0; k < 4; ++k) {
+            settings += std::string(keys[k]) + "=" + (k == on ? "1" : "0") + "\n";
+            expected += k == on ? '1' : '0';
+        }
+        WriteFileBytes(SettingsFile(), settings);
+        CViewerDlg dlg;
+        dlg.show();
+        EXPECT_EQ(Flags(&dlg, {"IDC_LOG", "IDC_AUTODEL", "IDC_INFO", "IDC_TABS"}), expected)
+            << keys[on] << " read";
+        ClickButton(dlg, "IDC_QUIT");
+        const std::string stored = ReadFileBytes(SettingsFile());
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NE(stored.find(std::string(keys[k]) + "=" + expected[k] + "\n"),
+                      std::string::npos)
+                << keys[on] << " stored as " << stored;
+    }
+    QFile::remove(SettingsFile());
+}
