@@ -1,10 +1,11 @@
 #include "log/LogFile.h"
 
+#include "log/SystemError.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <exception>
 #include <fcntl.h>
@@ -101,8 +102,11 @@ bool CLogFile::WriteText(std::string_view text)
         if (m_line.capacity() > kKeepBufferUpTo)
             m_line = std::string();
         if (!written) {
-            // Start afresh with the next line instead of appending behind a broken one.
+            // Start afresh with the next line instead of appending behind a broken one; the
+            // write's reason is the one to tell.
+            const int failure = m_nLastErrno;
             Close();
+            m_nLastErrno = failure;
             return false;
         }
         // A failed close may have lost earlier lines; the caller hears of it now.
@@ -129,7 +133,7 @@ void CLogFile::Remember(const struct statx& file, std::int64_t now)
 
 std::string CLogFile::LastError() const
 {
-    return std::strerror(m_nLastErrno);
+    return SystemErrorText(m_nLastErrno);
 }
 
 void CLogFile::Rotate()
@@ -202,6 +206,7 @@ bool CLogFile::Open(struct statx& file)
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        m_nLastErrno = errno;
         ::close(fd);
         return false;
     }
@@ -219,7 +224,10 @@ bool CLogFile::Close()
     const int fd = m_fd;
     m_fd = -1;
     // Never retried: on Linux the descriptor is gone even when close reports EINTR.
-    return ::close(fd) == 0;
+    if (::close(fd) == 0)
+        return true;
+    m_nLastErrno = errno;
+    return false;
 }
 
 void CLogFile::FormatLine(std::string_view text)
@@ -255,23 +263,16 @@ bool CLogFile::WriteFormattedLine()
 {
     // One write per line, so lines of two processes appending to the file never mix.
     std::size_t done = 0;
-    while (done < m_line.size()) {
-        const ssize_t written = ::write(m_fd, m_line.data() + done, m_line.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            m_nLastErrno = written < 0 ? errno : ENOSPC;
-            // A torn line (a full disk) would run into the next one: take back what got in.
-            struct stat held
-            {
-            };
-            if (done > 0 && ::fstat(m_fd, &held) == 0 && held.st_size >= static_cast<off_t>(done)) {
-                const int truncated = ::ftruncate(m_fd, held.st_size - static_cast<off_t>(done));
-                static_cast<void>(truncated);
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
+    m_nLastErrno = WriteAll(m_fd, m_line, &done);
+    if (m_nLastErrno == 0)
+        return true;
+    // A torn line (a full disk) would run into the next one: take back what got in.
+    struct stat held
+    {
+    };
+    if (done > 0 && ::fstat(m_fd, &held) == 0 && held.st_size >= static_cast<off_t>(done)) {
+        const int truncated = ::ftruncate(m_fd, held.st_size - static_cast<off_t>(done));
+        static_cast<void>(truncated);
     }
-    return true;
+    return false;
 }

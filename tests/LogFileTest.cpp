@@ -1,5 +1,7 @@
 #include "log/LogFile.h"
 
+#include "tests/support/FileSizeLimit.h"
+
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -111,6 +113,23 @@ TEST_F(LogFileTest, UnusablePathFailsAndLeavesNoTrace)
     EXPECT_EQ(Entries(m_dir), entries);
     EXPECT_EQ(ReadAll(Path("datei.txt")), "");
     close(reader);
+}
+
+// A line the disk takes only in part fails whole: nothing of it stays to run into the next one,
+// and the reason reads in German.
+TEST_F(LogFileTest, LineWrittenShortFailsWithoutATrace)
+{
+    const std::string before(1000, 'a');
+    std::ofstream(Path("app.log")) << before;
+    m_log.SetFileName(Path("app.log"));
+    {
+        const FileSizeLimit limit(before.size() + 10);
+        EXPECT_FALSE(m_log.WriteLine("eine Zeile, die nicht ganz passt")) << "cut line";
+    }
+    EXPECT_EQ(m_log.LastError(), "Die Datei ist zu groß") << "cut line";
+    EXPECT_EQ(ReadAll(Path("app.log")), before) << "cut line";
+    ASSERT_TRUE(m_log.WriteLine("danach")) << "next line";
+    EXPECT_EQ(Texts(Path("app.log")), before + "danach\r\n") << "next line";
 }
 
 TEST_F(LogFileTest, MovedDeletedOrReplacedFileIsNoticedAtTheNextLook)
