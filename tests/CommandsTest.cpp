@@ -3,6 +3,7 @@
 
 #include "main/ViewerDlg.h"
 #include "tests/support/DialogDriver.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/InfoDlg.h"
 #include "tools/ProgressDlg.h"
@@ -203,6 +204,52 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
     while (!password.empty() && files.hasNext()) {
         const QString file = files.next();
         EXPECT_EQ(ReadFileBytes(file).find(password), std::string::npos) << file.toStdString();
+    }
+}
+
+// A file export that the user stops, or that the disk cannot take (full after 16 KiB), ends at
+// once and says why; the file there before stays as it was, and no row is told as written.
+TEST_P(CommandsTest, FileExportStoppedOrFailedKeepsTheOldFile)
+{
+    db().CreateTable("zehn", {{"n", "INTEGER", "INTEGER"}},
+                     {{"0"}, {"1"}, {"2"}, {"3"}, {"4"}, {"5"}, {"6"}, {"7"}, {"8"}, {"9"}});
+    db().CreateView("viele", "SELECT a.n + 10 * b.n + 100 * c.n AS n, d.n AS d, e.n AS e, f.n AS f "
+                             "FROM zehn a, zehn b, zehn c, zehn d, zehn e, zehn f");
+    db().CreateView("danach", "SELECT n FROM zehn");
+    QFile::remove(SettingsFile());
+    CViewerDlg dlg;
+    dlg.show();
+    ConnectAndSelect(dlg, db().source());
+    // No line may tell of the rows of zehn, which come before the fault; danach is never read.
+    dlg.TablesDlg()->FillTables({"zehn", "viele", "danach"});
+    SelectTables(dlg, {"zehn", "viele", "danach"});
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("alt.sql").toStdString(), old = "-- alt\n";
+    const std::tuple<const char*, rlim_t, Lines> faults[] = {
+        {"Abbrechen", RLIM_INFINITY, {"Abbruch durch Benutzer."}},
+        {"Platte voll", 16 * 1024, {"Abbruch wegen Fehler.", path + ": Die Datei ist zu groß"}}};
+    for (const auto& [fault, limit, end] : faults) {
+        WriteFileBytes(QString::fromStdString(path), old);
+        dlg.InfoDlg()->ClearLines();
+        if (limit == RLIM_INFINITY)
+            QTimer::singleShot(0, &dlg, [&dlg] {
+                auto* progress = dlg.findChild<QDialog*>("IDD_PROGRESS");
+                ASSERT_TRUE(progress) << "no command running";
+                progress->findChild<QPushButton*>("IDCANCEL")->click();
+            });
+        {
+            const FileSizeLimit cut(limit);
+            dlg.RunCommand([&] { dlg.TablesDlg()->ExportSelectedTablesToFile(path); });
+        }
+        // The stop comes within the first table or the second, as the moment falls.
+        Lines lines = dlg.InfoDlg()->Entries(), expected = {"", "Tabellen-Export von (zehn)\r\n"};
+        lines.erase(std::remove(lines.begin(), lines.end(), "Tabellen-Export von (viele)\r\n"),
+                    lines.end());
+        expected.insert(expected.end(), end.begin(), end.end());
+        EXPECT_EQ(lines, expected) << fault;
+        EXPECT_EQ(ReadFileBytes(QString::fromStdString(path)), old) << fault;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"alt.sql"})
+            << fault;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "main/ViewerDlg.h"
 #include "tests/support/DialogDriver.h"
+#include "tests/support/FileSizeLimit.h"
 
 class SqlDlgTest : public ::testing::Test
 {
@@ -80,7 +81,7 @@ TEST_F(SqlDlgTest, ScriptsLoadAndSaveWithCrLf)
 {
     const std::string old(5000, '#'), line = "INSERT INTO t VALUES ('" + old.substr(0, 90) + "');";
     const QByteArray big = QByteArray::fromStdString(line + "\n").repeated(90000);
-    // "<" loads the file, ">" saves to it, "!" refuses to replace it.
+    // "<" loads the file, ">" saves to it, "!" refuses to replace it, "#" fails after 64 KiB.
     const std::tuple<QString, std::string, std::string> cases[] = {
         {"ziel.sql<", "SELECT 'K\xf6ln \x80 \x93\x81\x94'\n\nFROM t\r\nWHERE b\rAND c\xc3",
          "SELECT 'Köln € “\u0081”'\r\n\r\nFROM t\r\nWHERE b\r\nAND cÃ\r\n"},
@@ -89,6 +90,7 @@ TEST_F(SqlDlgTest, ScriptsLoadAndSaveWithCrLf)
         {"/proc/self/mem<", "", "SELECT vorher"},
         {"ziel>", "SELECT 'Größe\u00a0€'\n\u2028WHERE b", "SELECT 'Größe\u00a0€'\r\n\r\nWHERE b"},
         {"ziel.sql!", "SELECT a", old},
+        {"ziel.sql#", big.toStdString(), old},
         {">", "SELECT a", old}};
     for (const auto& [name, in, out] : cases) {
         const QChar mode = name.back();
@@ -111,6 +113,7 @@ TEST_F(SqlDlgTest, ScriptsLoadAndSaveWithCrLf)
                 ADD_FAILURE() << "no question before replacing"; // asked after adding ".sql"
         };
         Run(mode == '<' ? "SELECT vorher" : in, [&](CSqlDlg& dlg) {
+            const FileSizeLimit limit(mode == '#' ? 64 * 1024 : RLIM_INFINITY);
             Modals([&] { Press(dlg, mode == '<' ? "IDC_LOADSCRIPT" : "IDC_SAVESCRIPT"); }, choose,
                    &dlg);
         });

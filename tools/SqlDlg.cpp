@@ -1,5 +1,6 @@
 #include "tools/SqlDlg.h"
 
+#include "log/SystemError.h"
 #include "main/ViewerDlg.h"
 #include "ui_IDD_SQL.h"
 
@@ -200,13 +201,17 @@ void CSqlDlg::OnSaveScript()
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
         return;
 
-    // Written beside the target and renamed over it, so a failed write leaves no half script
-    // and an existing one untouched.
+    // Written beside the target and renamed over it only when every byte is on the disk, so a
+    // failed write leaves no half script and an existing one untouched. Unbuffered: the writes
+    // are the system's own, and a short one is never taken for a whole one.
     QSaveFile file(chooser.selectedFiles().constFirst());
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return;
     const std::string text = FromEditor(*m_ui->IDC_SQLTEXT);
-    file.write(text.data(), static_cast<qint64>(text.size()));
+    if (WriteAll(file.handle(), text) != 0 || SyncData(file.handle()) != 0) {
+        file.cancelWriting();
+        return;
+    }
     file.commit();
 }
 

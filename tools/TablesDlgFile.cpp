@@ -1,11 +1,13 @@
 // The export script into a file the user chose, written whole or not at all.
 
+#include "log/SystemError.h"
 #include "main/ViewerDlg.h"
 #include "tools/TablesDlg.h"
 
 #include <QDateTime>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 
 bool CTablesDlg::ExportSelectedTablesToFile(const std::string& path)
@@ -13,36 +15,45 @@ bool CTablesDlg::ExportSelectedTablesToFile(const std::string& path)
     if (!m_pMainDlg)
         return false;
     CViewerDlg& main = *m_pMainDlg;
-    // Written beside the target and renamed over it only when whole: a failure or a stop leaves
-    // an existing file as it was.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        main.Output("");
+    const auto fail = [&main, &path](const std::string& reason) {
         main.Output("Abbruch wegen Fehler.");
-        main.Output(path + ": " + file.errorString().toStdString());
+        main.Output(path + ": " + reason);
         return false;
+    };
+    // Written beside the target and renamed over it only when whole: a failure or a stop leaves
+    // an existing file as it was. Nothing goes through Qt's buffer: every write is the system's
+    // own, whose every failure has its reason.
+    QSaveFile file(QString::fromStdString(path));
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        // Qt's own refusals (a directory, a file that may not be written) come without errno.
+        const int failure = file.error() == QFileDevice::OpenError ? errno : 0;
+        main.Output("");
+        return fail(failure ? SystemErrorText(failure) : file.errorString().toStdString());
     }
     std::string text;
-    qint64 unsynced = 0;
-    const auto write = [&file, &text, &unsynced] {
-        file.write(text.data(), static_cast<qint64>(text.size()));
-        unsynced += static_cast<qint64>(text.size());
+    std::size_t unsynced = 0;
+    int failure = 0;
+    const auto write = [&file, &text, &unsynced, &failure] {
+        failure = WriteAll(file.handle(), text);
+        unsynced += text.size();
         text.clear();
         // The disk starts on what is written while the export goes on, so the commit's sync
         // waits for the last pieces only.
-        if (unsynced >= 4 * 1024 * 1024 && file.flush()) {
+        if (failure == 0 && unsynced >= 4 * 1024 * 1024) {
             ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
             unsynced = 0;
         }
+        return failure == 0;
     };
     text = "-- Tavrin: Export aus " + main.SourceName() + " vom " +
            QDateTime::currentDateTime().toString("dd.MM.yyyy hh:mm:ss").toStdString() + "\n";
-    const bool ok = ExportTables(
+    // Told only once the file holds its rows.
+    std::vector<std::string> written;
+    const bool exported = ExportTables(
         [&](const std::string& line) {
             text.append(line).append(";\n");
-            if (text.size() >= 64 * 1024)
-                write();
-            return true;
+            return text.size() < 64 * 1024 || write();
         },
         [&](const std::string& name) {
             // A line break in a name would end the comment and make the rest of it a statement.
@@ -52,17 +63,26 @@ bool CTablesDlg::ExportSelectedTablesToFile(const std::string& path)
             text.append("-- Tabelle ").append(shown).append("\n");
         },
         [&](const std::string&, long long rows) {
-            main.Output(std::to_string(rows) + " Zeilen nach " + path);
+            written.push_back(std::to_string(rows) + " Zeilen nach " + path);
         });
-    write();
-    if (!ok) {
+    if (exported && write())
+        failure = SyncData(file.handle());
+    if (failure != 0) {
+        file.cancelWriting();
+        return fail(SystemErrorText(failure));
+    }
+    if (!exported) {
+        // The export has told of its own failure or stop.
         file.cancelWriting();
         return false;
     }
+    errno = 0;
     if (!file.commit()) {
-        main.Output("Abbruch wegen Fehler.");
-        main.Output(path + ": " + file.errorString().toStdString());
-        return false;
+        // The rename's reason; the commit has removed the file it wrote.
+        failure = errno;
+        return fail(failure ? SystemErrorText(failure) : file.errorString().toStdString());
     }
+    for (const std::string& line : written)
+        main.Output(line);
     return true;
 }
