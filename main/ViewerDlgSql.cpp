@@ -49,6 +49,7 @@ void CViewerDlg::OnSql()
     };
     RunCommand([this, &reportFailure] {
         Output(m_strSql);
+        SetProgressWork("SQL");
         int ret = 0;
         if (ExecuteStatement(m_strSql, &ret)) {
             int n = m_odbc.GetColumnCount();
@@ -58,7 +59,6 @@ void CViewerDlg::OnSql()
                 line += '\t';
             }
             Output(line);
-            SetProgressWork("SQL");
             int r;
             bool stopped = false;
             while ((r = m_odbc.Fetch()) == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO) {

@@ -64,11 +64,11 @@ void CProgressDlg::Tick()
                 std::lock_guard<std::mutex> lock(m_workMutex);
                 work = QString::fromStdString(m_strWork);
             }
-            // Before the first row, a statement is at work: the count would only say nothing.
+            // Before the first row a statement is at work: the clock shows it is alive.
             const std::uint64_t rows = Rows();
-            m_label->setText(rows == 0 ? work
-                                       : work + QString(": %L1 Zeilen")
-                                                    .arg(static_cast<qulonglong>(rows)));
+            m_label->setText(
+                rows == 0 ? work + QString(": läuft seit %1 s").arg(startNs / 1000000000)
+                          : work + QString(": %L1 Zeilen").arg(static_cast<qulonglong>(rows)));
         }
     }
     s_lookNs += m_clock.nsecsElapsed() - startNs;
