@@ -28,7 +28,12 @@ public:
     void SetQuiet(bool quiet) { m_bQuiet = quiet; }
     void SetQuestionHandler(QuestionHandler handler) { m_question = std::move(handler); }
 
+    // Logs on to a data source by its name, asking its driver to hand out a forward-only result
+    // row by row where the driver can (the data source's own entry stays as it is).
     int Connect(const char* source, const char* user, const char* password);
+    // Whether this session's results come from the driver as they are fetched, rather than
+    // read whole into memory first.
+    bool StreamsResults() const { return m_bStreams; }
     // Ends the session and releases every handle; a later Connect starts afresh.
     void Disconnect();
     bool HasStatement() const { return m_hstmt != SQL_NULL_HSTMT; }
@@ -39,18 +44,18 @@ public:
 
     void GetErrorText(std::string& text);
     int ExecDirect(const char* statement);
+    // A statement without rows on a statement of its own: the current one keeps its rows and its
+    // diagnostics, and Cancel does not reach it.
+    int ExecAside(const char* statement);
     void ResetStatement();
+    // Stops the statement or catalog query under way on another thread; the call there fails.
+    // Safe from any thread while the session lasts.
+    void Cancel();
 
     int GetColumnCount();
     // Trimmed on the right as shown; untrimmed as a statement must name the column.
     std::string GetColumnName(int column, bool trimmed = true);
-    // A statement without rows on a statement of its own: the current one keeps its rows and its
-    // diagnostics, and Cancel does not reach it.
-    int ExecAside(const char* statement);
     int GetColumnType(int column);
-    // Stops the statement or catalog query under way on another thread; the call there fails.
-    // Safe from any thread while the session lasts.
-    void Cancel();
     // The column's SQL type as the driver describes it (SQL_UNKNOWN_TYPE when it cannot).
     int GetColumnSqlType(int column);
     int Fetch();
@@ -104,15 +109,15 @@ private:
     SQLHENV m_henv = SQL_NULL_HENV;
     SQLHDBC m_hdbc = SQL_NULL_HDBC;
     SQLHSTMT m_hstmt = SQL_NULL_HSTMT;
+    // The catalog query's own statement while it runs.
+    SQLHSTMT m_hCatalogStmt = SQL_NULL_HSTMT;
+    // Held while a statement handle is made or freed, so that Cancel never sees a freed one.
+    std::mutex m_handleMutex;
     // The values of the current row by column number; a record holds this row's value when its
     // stamp is m_nRow. The records keep their buffers, so that reading a row allocates nothing
     // once the first rows have been read. Slot 0 takes a column number out of range, read anew
     // each time.
     std::vector<CColumnValue> m_values;
-    // The catalog query's own statement while it runs.
-    SQLHSTMT m_hCatalogStmt = SQL_NULL_HSTMT;
-    // Held while a statement handle is made or freed, so that Cancel never sees a freed one.
-    std::mutex m_handleMutex;
     std::vector<std::uint64_t> m_stamps;
     std::uint64_t m_nRow = 1;
     // Kind code and SQL type per column of the current result set, 0 while not yet described.
@@ -139,6 +144,7 @@ private:
     // Whether the driver lets SQLGetData read any column, bound ones too: asked once a session.
     int m_nGetDataAnyColumn = -1;
     bool m_bExactValues = false;
+    bool m_bStreams = false;
     bool m_bQuiet = false;
     QuestionHandler m_question;
     bool m_bIdentifierInfo = false;

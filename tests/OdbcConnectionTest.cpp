@@ -116,6 +116,27 @@ TEST_P(OdbcConnectionTest, ConnectAgainAndDisconnectEndTheSession)
     EXPECT_EQ(Rows("SELECT 2"), "2\n");
 }
 
+// A driver that reads a whole result into memory first fails a statement whose late row fails
+// at once; one that streams hands out the rows before it. Streaming is asked for whatever the
+// data source's entry says (its twin turns it off); where the driver cannot (MariaDB before
+// 3.1.17), the session must say so, or the export reads a large table whole.
+TEST_P(OdbcConnectionTest, ResultsStreamWhereTheDriverCan)
+{
+    const std::string lateFailure =
+        isSQLite()     ? "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < "
+                         "100000) SELECT CASE WHEN i < 90000 THEN i ELSE abs(-9223372036854775807 "
+                         "- 1) END FROM c"
+        : isPostgres() ? "SELECT 1 / (g - 90000) FROM generate_series(1, 100000) g"
+                       : "SELECT IF(seq < 90000, seq, (SELECT 1 UNION SELECT 2)) FROM "
+                         "seq_1_to_100000";
+    for (const std::string& dsn : {db().source().dsn, db().source().dsn + "Whole"}) {
+        ASSERT_EQ(Connect(m_conn, {dsn, db().source().user, db().source().password}), 0) << dsn;
+        const bool streamed = m_conn.ExecDirect(lateFailure.c_str()) == 0 && m_conn.Fetch() == 0;
+        EXPECT_EQ(streamed, m_conn.StreamsResults()) << dsn;
+        EXPECT_TRUE(streamed || isMariaDB()) << dsn << ": the whole result was read at once";
+    }
+}
+
 TEST_P(OdbcConnectionTest, FailureOutsideQuietModeAsksWhetherToQuit)
 {
     std::string questions;

@@ -3,6 +3,7 @@
 
 #include "main/ViewerDlg.h"
 #include "tools/ExportValue.h"
+#include "tools/KeyedPages.h"
 #include "tools/TablesDlg.h"
 
 #include <algorithm>
@@ -19,6 +20,11 @@ enum class TableEnd
     // reported why itself.
     Refused
 };
+
+bool Succeeded(int r)
+{
+    return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
+}
 
 bool IsDateOrTimeSqlType(int sqlType)
 {
@@ -69,9 +75,12 @@ TableEnd ExportTable(CViewerDlg& main, const std::string& table, ScriptDialect d
             return TableEnd::Failed;
         select = ServerTextSelect(main.Connection(), main.GetColumnCount());
     }
-    if (!main.ExecuteStatement(select + " From " + table, &ret))
+    // A driver that reads a whole result into memory gets the table in pages of its key.
+    const bool paged = dialect == ScriptDialect::MySQL && !main.Connection().StreamsResults();
+    CKeyedPages reader(main.Connection(), select, table);
+    if (!Succeeded(reader.Execute(paged)))
         return TableEnd::Failed;
-    const int n = main.GetColumnCount();
+    const int n = reader.ColumnCount();
     std::vector<int> kinds(static_cast<std::size_t>(n > 0 ? n : 0) + 1);
     kinds[0] = n;
     for (int i = 1; i <= n; ++i)
@@ -79,7 +88,7 @@ TableEnd ExportTable(CViewerDlg& main, const std::string& table, ScriptDialect d
     const std::string prefix = "Insert Into " + table + " Values (";
     std::string line;
     int r;
-    while ((r = main.FetchRowResult()) == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO) {
+    while (Succeeded(r = reader.Fetch())) {
         line.assign(prefix);
         for (int p = 1; p <= n; ++p) {
             AppendExportValue(line, kinds[static_cast<std::size_t>(p)], main.GetColumnValue(p),

@@ -13,12 +13,20 @@ std::string Env(const std::string& name, const char* fallback = "")
     return value && *value ? value : fallback;
 }
 
-std::string PgSection(const std::string& dsn, const std::string& port)
+std::string PgSection(const std::string& dsn, const std::string& port, const std::string& more = "")
 {
     return "[" + dsn +
            "]\nDriver=PostgreSQL ANSI\nServername=" + Env("TAVRIN_PG_HOST", "127.0.0.1") +
            "\nPort=" + port + "\nDatabase=" + Env("TAVRIN_PG_DATABASE", "tavrin") +
-           "\nUseDeclareFetch=1\nFetch=1000\nSSLmode=disable\n\n";
+           "\nSSLmode=disable\n" + more + "\n";
+}
+
+std::string MariaSection(const std::string& dsn, const std::string& more = "")
+{
+    return "[" + dsn +
+           "]\nDriver=MariaDB\nServer=127.0.0.1\nPort=" + Env("TAVRIN_MARIADB_PORT", "3306") +
+           "\nDatabase=" + Env("TAVRIN_MARIADB_DATABASE", "tavrin") + "\nCHARSET=utf8mb4\n" + more +
+           "\n";
 }
 
 std::string WriteConfig()
@@ -33,13 +41,17 @@ std::string WriteConfig()
         << "[SQLite3]\nDriver=libsqlite3odbc.so\n\n[PostgreSQL ANSI]\nDriver=psqlodbca.so\n\n"
         << "[MariaDB]\nDriver=libmaodbc.so\n\n"
         << "[Missing]\nDriver=/nonexistent/libtavrin-missing-driver.so\n";
+    // Each data source as users write it, and a twin whose entry turns streaming off.
+    const std::string sqlite = "Driver=SQLite3\nDatabase=" + dir + "/test.db\nTimeout=2000\n";
+    const std::string pgPort = Env("TAVRIN_PG_PORT", "5432");
     std::ofstream(dir + "/odbc.ini")
-        << "[TavrinSQLite]\nDriver=SQLite3\nDatabase=" << dir << "/test.db\nTimeout=2000\n\n"
+        << "[TavrinSQLite]\n"
+        << sqlite << "\n[TavrinSQLiteWhole]\n"
+        << sqlite << "StepAPI=0\n\n"
         << "[TavrinBroken]\nDriver=Missing\n\n"
-        << PgSection("TavrinPg", Env("TAVRIN_PG_PORT", "5432"))
-        << "[TavrinMaria]\nDriver=MariaDB\nServer=127.0.0.1\nPort="
-        << Env("TAVRIN_MARIADB_PORT", "3306")
-        << "\nDatabase=" << Env("TAVRIN_MARIADB_DATABASE", "tavrin") << "\nCHARSET=utf8mb4\n\n";
+        << PgSection("TavrinPg", pgPort)
+        << PgSection("TavrinPgWhole", pgPort, "UseDeclareFetch=0\n") << MariaSection("TavrinMaria")
+        << MariaSection("TavrinMariaWhole", "NO_CACHE=0\n");
     setenv("ODBCSYSINI", dir.c_str(), 1);
     setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
     return dir;
