@@ -363,6 +363,7 @@ int COdbcConnection::Connect(const char* source, const char* user, const char* p
     m_bStreams = family == DriverFamily::SQLite || family == DriverFamily::PostgreSQL ||
                  (family == DriverFamily::MariaDB && MariaDbHonoursNoCache(m_hdbc) &&
                   !HasBlankEnd(uid) && !HasBlankEnd(pwd));
+    std::lock_guard<std::mutex> lock(m_handleMutex);
     return SQLAllocStmt(m_hdbc, &m_hstmt);
 }
 

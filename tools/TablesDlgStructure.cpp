@@ -44,9 +44,13 @@ void CTablesDlg::ReportSelectedStructures()
                 window->SetTitle(name);
         });
         main.Output("Tabellen-Struktur von (" + name + ")");
+        // Only the columns count here: a driver that reads a whole result at once would read
+        // the whole table for them.
+        const std::string noRows = main.Connection().StreamsResults() ? "" : " Where 1 = 0";
         int ret = 0;
         if (!main.ExecuteStatement(
-                "Select * From " + main.QualifiedTableName(catalogs[t], schemas[t], name), &ret)) {
+                "Select * From " + main.QualifiedTableName(catalogs[t], schemas[t], name) + noRows,
+                &ret)) {
             if (main.CommandCancelled()) {
                 main.Output("Abbruch durch Benutzer.");
                 break;
