@@ -87,10 +87,10 @@ public:
     {
         return m_pProgress != nullptr;
     }
-    // Whether the user has stopped the running command.
+    // Whether the user has stopped the running command, or else the last one.
     bool CommandCancelled() const
     {
-        return m_pProgress && m_pProgress->Cancelled();
+        return m_pProgress ? m_pProgress->Cancelled() : m_bLastCancelled;
     }
     // Runs f on the GUI thread, waiting for it when called from a command's worker: windows and
     // the lists of the tool windows live there.
@@ -229,4 +229,5 @@ private:
     std::unique_ptr<CCommandThread> m_pCommand;
     // The main window was closed while a command ran: it ends as Beenden does once it stopped.
     bool m_bQuitAfterCommand = false;
+    bool m_bLastCancelled = false;
 };

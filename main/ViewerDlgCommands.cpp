@@ -108,6 +108,7 @@ bool CViewerDlg::RunOnWorker(const std::function<void()>& work, const std::strin
                     m_pInfoDlg->AddLine(line);
         });
     m_pCommand->Run(work);
+    m_bLastCancelled = m_pProgress->Cancelled();
     m_pCommand.reset();
     m_pProgress.reset();
     if (m_pInfoDlg)

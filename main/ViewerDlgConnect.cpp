@@ -152,6 +152,8 @@ void CViewerDlg::OnSelect()
     bool listed = false;
     RunOnWorker([&] { listed = GetUserTables(names, &schemas, &catalogs); }, "Tabellen");
     CWaitCursor wait;
+    if (!listed && CommandCancelled())
+        Output("Abbruch durch Benutzer.");
     if (listed) {
         if (m_pTablesDlg)
             m_pTablesDlg->FillTables(names, schemas, catalogs);
