@@ -1,5 +1,6 @@
 #include "tools/InfoDlg.h"
 
+#include "main/HistoryCut.h"
 #include "main/ViewerDlg.h"
 #include "ui_IDD_INFO.h"
 
@@ -16,9 +17,15 @@ namespace {
 // Qt starts a new text block at LF, CR, CR LF, the Unicode line and paragraph separators and its
 // own frame markers. Writing every break of an entry as one LF makes the entry's block count its
 // LF count, and no CR is ever drawn.
+// Laying out a line of many megabytes would hold the window for seconds and cost a gigabyte;
+// the window shows the start of such a line, the buffer and the log keep it whole.
+constexpr std::size_t kShownBytes = 64 * 1024;
+
 int AppendDisplayText(QString& out, const std::string& entry)
 {
-    const QString text = QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
+    const std::size_t shown =
+        entry.size() > kShownBytes ? CutAtCharacter(entry, kShownBytes) : entry.size();
+    const QString text = QString::fromUtf8(entry.data(), static_cast<qsizetype>(shown));
     int breaks = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar ch = text.at(i);
@@ -33,6 +40,11 @@ int AppendDisplayText(QString& out, const std::string& entry)
         } else {
             out += ch;
         }
+    }
+    if (shown < entry.size()) {
+        out +=
+            QString(" ... [%L1 Bytes mehr]\n").arg(static_cast<qulonglong>(entry.size() - shown));
+        ++breaks;
     }
     return breaks;
 }
