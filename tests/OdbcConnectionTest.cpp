@@ -110,7 +110,6 @@ TEST_P(OdbcConnectionTest, ConnectAgainAndDisconnectEndTheSession)
     m_conn.Disconnect();
     m_conn.Disconnect(); // twice is harmless
     EXPECT_EQ(descriptors(), idle);
-    EXPECT_FALSE(m_conn.HasStatement());
     EXPECT_EQ(m_conn.ExecDirect("SELECT 1"), SQL_INVALID_HANDLE);
     ASSERT_EQ(Connect(m_conn, db().source()), 0);
     EXPECT_EQ(Rows("SELECT 2"), "2\n");

@@ -1,14 +1,9 @@
 #!/usr/bin/env python3
-"""Journeys through the real program, started the way a user starts it.
+"""usage: journey.py PROGRAM MAIN_FORM JOURNEY
 
-usage: journey.py PROGRAM MAIN_FORM JOURNEY
-
-Each journey gets its own virtual X server with openbox, a scratch home with its own ODBC
-configuration, SQLite database and settings file, and drives the program with real input events
-(xdotool). What it checks, it reads where a user would see it: the log file, the settings file,
-the windows on the screen, the clipboard, the text on a button. A failing journey leaves a
-screenshot and the program's output in $TAVRIN_JOURNEY_OUT and prints where.
-"""
+Each journey drives the real program with real input events on its own X server, in a scratch
+home, and reads the outcome where a user would see it. A failing one leaves a screenshot and the
+program's output in $TAVRIN_JOURNEY_OUT."""
 
 import os
 import shutil
@@ -28,7 +23,7 @@ TABLES = ["alpha", "beta", "gamma", "delta"]
 
 
 class Failure(Exception):
-    pass
+    """A step that did not come out as a user would expect."""
 
 
 def check(condition, what):
@@ -71,12 +66,9 @@ class Desktop:
             db.executescript("""
                 CREATE TABLE alpha (id INTEGER, name VARCHAR(20));
                 INSERT INTO alpha VALUES (1, 'eins'), (2, 'Köln');
-                CREATE TABLE beta (x VARCHAR(10));
-                INSERT INTO beta VALUES ('it''s');
-                CREATE TABLE gamma (g INTEGER, h DOUBLE);
-                INSERT INTO gamma VALUES (7, 2.5);
-                CREATE TABLE delta (d INTEGER);
-                CREATE VIEW all_tables AS SELECT 'main' AS owner;""")
+                CREATE TABLE beta (x VARCHAR(10)); INSERT INTO beta VALUES ('it''s');
+                CREATE TABLE gamma (g INTEGER, h DOUBLE); INSERT INTO gamma VALUES (7, 2.5);
+                CREATE TABLE delta (d INTEGER); CREATE VIEW all_tables AS SELECT 'main' AS owner;""")
         self.start_x()
 
     def write(self, name, text):
@@ -128,9 +120,8 @@ class Desktop:
             time.sleep(0.1)
 
     def store(self, **values):
-        lines = ["[General]"] + [f"{k}={v}" for k, v in values.items()]
         with open(self.settings, "w", encoding="utf-8") as f:
-            f.write("\n".join(lines) + "\n")
+            f.write("[General]\n" + "".join(f"{k}={v}\n" for k, v in values.items()))
 
     def stored(self):
         with open(self.settings, encoding="utf-8") as f:
@@ -177,12 +168,11 @@ class Desktop:
     def click(self, window, x, y, modifier=None, activate=True, button=1):
         if activate:
             self.activate(window)
-        press = ["keydown", modifier] if modifier else []
-        release = ["keyup", modifier] if modifier else []
+        down, up = (["keydown", modifier], ["keyup", modifier]) if modifier else ([], [])
         # No --sync: xdotool would wait in vain when the pointer is there already. The server
         # takes the move before the click all the same.
-        self.run("xdotool", *press, "mousemove", "--window", window, str(x), str(y), "click",
-                 str(button), *release)
+        self.run("xdotool", *down, "mousemove", "--window", window, str(x), str(y), "click",
+                 str(button), *up)
 
     def press(self, main, control):
         self.click(main, *self.controls[control])
@@ -200,9 +190,8 @@ class Desktop:
 
     def log_lines(self):
         """The lines of the log file without their time stamps."""
-        if not os.path.exists(self.log):
-            return []
-        with open(self.log, encoding="utf-8", errors="replace", newline="") as f:
+        with open(self.log if os.path.exists(self.log) else os.devnull, encoding="utf-8",
+                  errors="replace", newline="") as f:
             return [line[26:].rstrip("\r") for line in f.read().split("\n")
                     if line.startswith("<") and line[24:26] == ": "]
 
@@ -229,12 +218,11 @@ class Desktop:
     def keep_evidence(self):
         out = os.environ.get("TAVRIN_JOURNEY_OUT", self.work)
         os.makedirs(out, exist_ok=True)
-        shot = os.path.join(out, f"{self.name}.png")
-        self.run("import", "-window", "root", shot, check=False)
+        self.run("import", "-window", "root", os.path.join(out, f"{self.name}.png"), check=False)
         for name in ("tavrin.out", "journey.log"):
             if os.path.exists(os.path.join(self.work, name)):
                 shutil.copy(os.path.join(self.work, name), os.path.join(out, f"{self.name}.{name}"))
-        print(f"screenshot and program output: {shot}, {out}/{self.name}.tavrin.out")
+        print(f"screenshot and program output: {out}/{self.name}.*")
         with open(os.path.join(self.work, "tavrin.out"), errors="replace") as f:
             print(f.read())
 
@@ -407,8 +395,7 @@ JOURNEYS = {f.__name__: f for f in (export, struktur, toolwindows, copy, firstst
 
 
 def main():
-    program, form, name = sys.argv[1:4]
-    desktop = Desktop(program, form, name)
+    desktop, name = Desktop(*sys.argv[1:4]), sys.argv[3]
     try:
         JOURNEYS[name](desktop)
         print(f"journey {name}: passed")

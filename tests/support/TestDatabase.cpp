@@ -18,15 +18,14 @@ std::string PgSection(const std::string& dsn, const std::string& port, const std
     return "[" + dsn +
            "]\nDriver=PostgreSQL ANSI\nServername=" + Env("TAVRIN_PG_HOST", "127.0.0.1") +
            "\nPort=" + port + "\nDatabase=" + Env("TAVRIN_PG_DATABASE", "tavrin") +
-           "\nSSLmode=disable\n" + more + "\n";
+           "\nSSLmode=disable\n" + more;
 }
 
 std::string MariaSection(const std::string& dsn, const std::string& more = "")
 {
     return "[" + dsn +
            "]\nDriver=MariaDB\nServer=127.0.0.1\nPort=" + Env("TAVRIN_MARIADB_PORT", "3306") +
-           "\nDatabase=" + Env("TAVRIN_MARIADB_DATABASE", "tavrin") + "\nCHARSET=utf8mb4\n" + more +
-           "\n";
+           "\nDatabase=" + Env("TAVRIN_MARIADB_DATABASE", "tavrin") + "\nCHARSET=utf8mb4\n" + more;
 }
 
 std::string WriteConfig()
@@ -38,19 +37,16 @@ std::string WriteConfig()
         std::filesystem::remove_all(templ, ignored);
     });
     std::ofstream(dir + "/odbcinst.ini")
-        << "[SQLite3]\nDriver=libsqlite3odbc.so\n\n[PostgreSQL ANSI]\nDriver=psqlodbca.so\n\n"
-        << "[MariaDB]\nDriver=libmaodbc.so\n\n"
-        << "[Missing]\nDriver=/nonexistent/libtavrin-missing-driver.so\n";
+        << "[SQLite3]\nDriver=libsqlite3odbc.so\n[PostgreSQL ANSI]\nDriver=psqlodbca.so\n"
+        << "[MariaDB]\nDriver=libmaodbc.so\n[Missing]\nDriver=/nonexistent/libtavrin-missing-"
+           "driver.so\n";
     // Each data source as users write it, and a twin whose entry turns streaming off.
     const std::string sqlite = "Driver=SQLite3\nDatabase=" + dir + "/test.db\nTimeout=2000\n";
     const std::string pgPort = Env("TAVRIN_PG_PORT", "5432");
     std::ofstream(dir + "/odbc.ini")
-        << "[TavrinSQLite]\n"
-        << sqlite << "\n[TavrinSQLiteWhole]\n"
-        << sqlite << "StepAPI=0\n\n"
-        << "[TavrinBroken]\nDriver=Missing\n\n"
-        << PgSection("TavrinPg", pgPort)
-        << PgSection("TavrinPgWhole", pgPort, "UseDeclareFetch=0\n") << MariaSection("TavrinMaria")
+        << "[TavrinSQLite]\n" + sqlite + "[TavrinSQLiteWhole]\n" + sqlite + "StepAPI=0\n"
+        << "[TavrinBroken]\nDriver=Missing\n" + PgSection("TavrinPg", pgPort)
+        << PgSection("TavrinPgWhole", pgPort, "UseDeclareFetch=0\n") + MariaSection("TavrinMaria")
         << MariaSection("TavrinMariaWhole", "NO_CACHE=0\n");
     setenv("ODBCSYSINI", dir.c_str(), 1);
     setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
@@ -72,8 +68,7 @@ std::string Diagnostic(SQLSMALLINT type, SQLHANDLE handle)
 {
     SQLCHAR state[6] = "", message[1024] = "";
     SQLINTEGER native = 0;
-    SQLSMALLINT length = 0;
-    SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, &length);
+    SQLGetDiagRec(type, handle, 1, state, &native, message, sizeof message, nullptr);
     return reinterpret_cast<char*>(state) + std::string(": ") + reinterpret_cast<char*>(message);
 }
 
@@ -93,11 +88,11 @@ std::string OdbcConfigDir()
 DataSource SourceFor(Driver driver)
 {
     OdbcConfigDir();
-    if (driver == Driver::SQLite)
-        return {"TavrinSQLite", "", ""};
     const std::string env = driver == Driver::MariaDB ? "TAVRIN_MARIADB_" : "TAVRIN_PG_";
-    return {driver == Driver::MariaDB ? "TavrinMaria" : "TavrinPg", Env(env + "USER", "tavrin"),
-            Env(env + "PASSWORD")};
+    return driver == Driver::SQLite
+               ? DataSource{"TavrinSQLite", "", ""}
+               : DataSource{driver == Driver::MariaDB ? "TavrinMaria" : "TavrinPg",
+                            Env(env + "USER", "tavrin"), Env(env + "PASSWORD")};
 }
 
 DataSource AddPostgresSource(const std::string& dsn, int port)
@@ -161,22 +156,19 @@ void TestDatabase::CreateTable(const std::string& name, const std::vector<Column
                                const std::vector<Row>& rows)
 {
     Exec("DROP TABLE IF EXISTS " + Quote(name));
-    std::string sql;
-    for (const ColumnDef& column : columns)
-        sql += ", " + Quote(column.name) + " " +
-               (m_driver == Driver::SQLite       ? column.sqliteType
-                : m_driver == Driver::PostgreSQL ? column.postgresType
-                : column.mariadbType.empty()     ? column.postgresType
-                                                 : column.mariadbType);
-    sql = "CREATE TABLE " + Quote(name) + " (" + sql.substr(2) + ")";
-    ASSERT_EQ(Exec(sql), "") << sql;
+    std::string sql = "CREATE TABLE " + Quote(name);
+    for (const ColumnDef& c : columns)
+        sql += (&c == &columns[0] ? " (" : ", ") + Quote(c.name) + " " +
+               (m_driver == Driver::SQLite                                ? c.sqliteType
+                : m_driver == Driver::PostgreSQL || c.mariadbType.empty() ? c.postgresType
+                                                                          : c.mariadbType);
+    ASSERT_EQ(Exec(sql + ")"), "") << sql;
     m_drops.push_back("DROP TABLE IF EXISTS " + Quote(name));
     for (const Row& row : rows) {
-        sql.clear();
+        sql = "INSERT INTO " + Quote(name) + " VALUES (";
         for (const std::string& value : row)
-            sql += "," + value;
-        sql = "INSERT INTO " + Quote(name) + " VALUES (" + sql.substr(1) + ")";
-        ASSERT_EQ(Exec(sql), "") << sql.substr(0, 300);
+            sql += (&value == &row[0] ? "" : ",") + value;
+        ASSERT_EQ(Exec(sql + ")"), "") << sql.substr(0, 300);
     }
 }
 
