@@ -1,6 +1,3 @@
-// The commands of the main dialog on every engine, the export corpus that their scripts must give
-// back exactly, and the progress window that stops them.
-
 #include "main/ViewerDlg.h"
 #include "tests/support/DialogDriver.h"
 #include "tests/support/FileSizeLimit.h"
@@ -16,16 +13,14 @@
 #include <set>
 #include <unistd.h>
 
-namespace {
-
-void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source)
+static void ConnectAndSelect(CViewerDlg& dlg, const DataSource& source)
 {
     FillLogin(dlg, source, source.password);
     ClickButton(dlg, "IDC_CONNECT");
     ClickButton(dlg, "IDC_SELECT");
 }
 
-void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names)
+static void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names)
 {
     auto* list = Child<QTreeWidget>(dlg.TablesDlg(), "IDC_LIST");
     list->clearSelection();
@@ -37,14 +32,14 @@ void SelectTables(CViewerDlg& dlg, const std::vector<std::string>& names)
 }
 
 // What the Information window holds after Clear and one press of the button.
-Lines RunCommand(CViewerDlg& dlg, const char* button)
+static Lines RunCommand(CViewerDlg& dlg, const char* button)
 {
     dlg.InfoDlg()->ClearLines();
     ClickButton(dlg, button);
     return SplitLines(dlg.InfoDlg()->Text());
 }
 
-Lines RunSqlCommand(CViewerDlg& dlg, const std::string& statement)
+static Lines RunSqlCommand(CViewerDlg& dlg, const std::string& statement)
 {
     QTimer::singleShot(0, [statement] {
         QWidget* modal = QApplication::activeModalWidget();
@@ -57,7 +52,7 @@ Lines RunSqlCommand(CViewerDlg& dlg, const std::string& statement)
 }
 
 // Presses Abbrechen in the progress window, which must be showing unless the command just began.
-void Cancel(CViewerDlg& dlg, const char* when, bool shown = true)
+static void Cancel(CViewerDlg& dlg, const char* when, bool shown = true)
 {
     auto* progress = dlg.findChild<QDialog*>("IDD_PROGRESS");
     ASSERT_TRUE(progress && (progress->isVisible() || !shown)) << "no progress window " << when;
@@ -599,5 +594,3 @@ TEST(ProgressDlg, CountsTheRowsOfEachWorkAnew)
     EXPECT_EQ(progress.findChild<QLabel*>("IDC_PROGRESS_TEXT")->text(),
               "Export von b: 1.501 Zeilen");
 }
-
-} // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 // How the value was read: a null, a binary column's bytes, no number in a numeric column.
 constexpr int kNull = 1, kBytes = 2, kNoNumber = 4;
 constexpr ScriptDialect kSQLite = ScriptDialect::SQLite, kPostgres = ScriptDialect::PostgreSQL,
@@ -61,5 +59,3 @@ TEST(ExportValue, IdentifiersAndDialects)
                 DialectOf("MySQL") == kMySQL && DialectOf("SQLite") == kSQLite &&
                 DialectOf("Oracle") == ScriptDialect::Standard);
 }
-
-} // namespace

@@ -12,22 +12,19 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string ReadAll(const std::string& path)
+static std::string ReadAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The file without the stamps of its lines.
-std::string Texts(const std::string& path)
+static std::string Unstamped(const std::string& path)
 {
     static const std::regex stamp("<\\d\\d\\.\\d\\d\\.\\d{4} // \\d\\d:\\d\\d:\\d\\d>: ");
     return std::regex_replace(ReadAll(path), stamp, "");
 }
 
-std::ptrdiff_t Entries(const std::string& dir)
+static std::ptrdiff_t Entries(const std::string& dir)
 {
     return std::distance(fs::recursive_directory_iterator(dir), {});
 }
@@ -35,7 +32,7 @@ std::ptrdiff_t Entries(const std::string& dir)
 class LogFileTest : public ::testing::Test
 {
 protected:
-    void TearDown() override { fs::remove_all(m_dir); }
+    ~LogFileTest() override { fs::remove_all(m_dir); }
     std::string Path(const std::string& name) const { return m_dir + "/" + name; }
     // The writer looks at its path every 100 ms.
     static void NextLook() { std::this_thread::sleep_for(std::chrono::milliseconds(120)); }
@@ -52,7 +49,7 @@ TEST_F(LogFileTest, LinesAreStampedWithTheLocalTimeAndEndInCrLf)
     const std::time_t before = std::time(nullptr);
     for (const char* text : {"Connect ok.", "", "eins\nzwei", "\n", "a\r\nb", "Größe\t'x' \"y\"\r"})
         ASSERT_TRUE(m_log.WriteLine(std::string(text)));
-    EXPECT_EQ(Texts(Path("app.log")),
+    EXPECT_EQ(Unstamped(Path("app.log")),
               "Connect ok.\r\n\r\neins\r\nzwei\r\n\r\n\r\na\r\r\nb\r\nGröße\t'x' \"y\"\r\r\n");
     std::tm local{};
     strptime(ReadAll(Path("app.log")).c_str(), "<%d.%m.%Y // %H:%M:%S>", &local);
@@ -80,10 +77,10 @@ TEST_F(LogFileTest, RotatesIntoTheBackupAboveOneMebibyte)
     m_log.SetFileName(log);
     ASSERT_TRUE(m_log.WriteLine("eins")); // exactly at the limit: no rotation yet
     const std::string full = ReadAll(log);
-    EXPECT_EQ(Texts(log), a + "eins\r\n");
+    EXPECT_EQ(Unstamped(log), a + "eins\r\n");
     ASSERT_TRUE(m_log.WriteLine("zwei")); // its own line took the file past the limit
     EXPECT_TRUE(ReadAll(backup) == full);
-    EXPECT_EQ(Texts(log), "zwei\r\n");
+    EXPECT_EQ(Unstamped(log), "zwei\r\n");
 
     // Another program's lines, seen at the next look; the next rotation replaces the backup.
     std::ofstream(log, std::ios::app) << a;
@@ -91,7 +88,7 @@ TEST_F(LogFileTest, RotatesIntoTheBackupAboveOneMebibyte)
     NextLook();
     ASSERT_TRUE(m_log.WriteLine("drei"));
     EXPECT_TRUE(ReadAll(backup) == grown);
-    EXPECT_EQ(Texts(log), "drei\r\n");
+    EXPECT_EQ(Unstamped(log), "drei\r\n");
 
     EXPECT_EQ(Entries("/proc/self/fd"), m_descriptors + 1);
 }
@@ -122,14 +119,12 @@ TEST_F(LogFileTest, LineWrittenShortFailsWithoutATrace)
     const std::string before(1000, 'a');
     std::ofstream(Path("app.log")) << before;
     m_log.SetFileName(Path("app.log"));
-    {
-        const FileSizeLimit limit(before.size() + 10);
-        EXPECT_FALSE(m_log.WriteLine("eine Zeile, die nicht ganz passt")) << "cut line";
-    }
+    EXPECT_FALSE((FileSizeLimit(before.size() + 10), m_log.WriteLine("passt nicht ganz")))
+        << "cut line";
     EXPECT_EQ(m_log.LastError(), "Die Datei ist zu groß") << "cut line";
     EXPECT_EQ(ReadAll(Path("app.log")), before) << "cut line";
     ASSERT_TRUE(m_log.WriteLine("danach")) << "next line";
-    EXPECT_EQ(Texts(Path("app.log")), before + "danach\r\n") << "next line";
+    EXPECT_EQ(Unstamped(Path("app.log")), before + "danach\r\n") << "next line";
 }
 
 TEST_F(LogFileTest, MovedDeletedOrReplacedFileIsNoticedAtTheNextLook)
@@ -153,8 +148,6 @@ TEST_F(LogFileTest, MovedDeletedOrReplacedFileIsNoticedAtTheNextLook)
         EXPECT_EQ(Entries("/proc/self/fd"), m_descriptors + 1);
     }
     EXPECT_EQ(Entries("/proc/self/fd"), m_descriptors);
-    EXPECT_EQ(Texts(Path("weg.log")) + Texts(Path("alt.log")) + Texts(Path("app.log")),
+    EXPECT_EQ(Unstamped(Path("weg.log")) + Unstamped(Path("alt.log")) + Unstamped(Path("app.log")),
               "eins\r\ngleich danach\r\n\r\nfremd\r\ndrei\r\n");
 }
-
-} // namespace

@@ -6,14 +6,12 @@
 #include <regex>
 #include <set>
 
-namespace {
-
-int Connect(COdbcConnection& conn, const DataSource& source)
+static int Connect(COdbcConnection& conn, const DataSource& source)
 {
     return conn.Connect(source.dsn.c_str(), source.user.c_str(), source.password.c_str());
 }
 
-std::string ErrorText(COdbcConnection& conn)
+static std::string ErrorText(COdbcConnection& conn)
 {
     std::string text;
     conn.GetErrorText(text);
@@ -115,10 +113,9 @@ TEST_P(OdbcConnectionTest, ConnectAgainAndDisconnectEndTheSession)
     EXPECT_EQ(Rows("SELECT 2"), "2\n");
 }
 
-// A driver that reads a whole result into memory first fails a statement whose late row fails
-// at once; one that streams hands out the rows before it. Streaming is asked for whatever the
-// data source's entry says (its twin turns it off); where the driver cannot (MariaDB before
-// 3.1.17), the session must say so, or the export reads a large table whole.
+// A late failing row fails a whole-read statement at once; a streamed one hands out the rows
+// before it. Streaming is asked for whatever the entry says (its twin turns it off); where the
+// driver cannot (MariaDB before 3.1.17), the session must say so, or exports read tables whole.
 TEST_P(OdbcConnectionTest, ResultsStreamWhereTheDriverCan)
 {
     const std::string lateFailure =
@@ -282,5 +279,3 @@ TEST_P(OdbcConnectionTest, TablesAreListedAsStoredWithoutViewsBehindWhatTheListH
 }
 
 INSTANTIATE_DRIVER_SUITE(OdbcConnectionTest);
-
-} // namespace

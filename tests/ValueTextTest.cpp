@@ -7,10 +7,8 @@
 #include <random>
 #include <sstream>
 
-namespace {
-
 // The rule the slow way: printf's 17 significant digits, placed by their decimal exponent.
-std::string RuleText(double value)
+static std::string RuleText(double value)
 {
     char sci[32];
     std::snprintf(sci, sizeof sci, "%.16e", std::fabs(value)); // d.dddddddddddddddde+XX
@@ -58,7 +56,6 @@ TEST(ValueText, NumbersFollowTheRule)
     for (auto [first, divisor] : {std::pair{4000000000000001, 4.0}, {800000000000001, 8.0}})
         for (std::int64_t a = first; a < first + 2000; a += 2)
             values.push_back(static_cast<double>(a) / divisor);
-    // Prices and measures, and any bit pattern.
     for (int i = 0; i < 1000000; i += 13)
         values.insert(values.end(), {i / 100.0, i / 1000.0, i * 1e9});
     std::mt19937_64 random(20261206);
@@ -78,5 +75,3 @@ TEST(ValueText, NumbersFollowTheRule)
         ASSERT_EQ(out, "x" + RuleText(value)) << std::hexfloat << value;
     }
 }
-
-} // namespace

@@ -113,7 +113,6 @@ INSTANTIATE_DRIVER_SUITE(ViewerDlgTest);
 
 TEST(ViewerDlgSettings, DamagedSettingsThenLogFileThenRestart)
 {
-    // Log, AutoDel, Information, Tabellen ticked; log file button enabled; tool windows shown.
     const auto switches = [](CViewerDlg& dlg) {
         return Flags(&dlg, {"IDC_LOG", "IDC_AUTODEL", "IDC_INFO", "IDC_TABS", "IDC_LOGFILE"}) +
                (dlg.InfoDlg()->isVisible() ? "1" : "0") +

@@ -5,7 +5,9 @@ Each journey drives the real program with real input events on its own X server,
 home, and reads the outcome where a user would see it. A failing one leaves a screenshot and the
 program's output in $TAVRIN_JOURNEY_OUT."""
 
+import contextlib
 import os
+import pathlib
 import shutil
 import sqlite3
 import subprocess
@@ -72,8 +74,7 @@ class Desktop:
         self.start_x()
 
     def write(self, name, text):
-        with open(os.path.join(self.work, name), "w", encoding="utf-8") as f:
-            f.write(text)
+        pathlib.Path(self.work, name).write_text(text, encoding="utf-8")
 
     def spawn(self, command, output):
         process = subprocess.Popen(command, env=self.env, cwd=self.work, stdin=subprocess.DEVNULL,
@@ -110,22 +111,20 @@ class Desktop:
 
     def wait(self, what, test, limit=30):
         end = time.monotonic() + limit
-        while True:
-            value = test()
-            if value:
-                return value
+        while not (value := test()):
             if self.app and self.app.poll() is not None and what != "the program's end":
                 raise Failure(f"the program ended while waiting for {what}")
             check(time.monotonic() < end, f"no {what} after {limit} s")
             time.sleep(0.1)
+        return value
 
     def store(self, **values):
-        with open(self.settings, "w", encoding="utf-8") as f:
-            f.write("[General]\n" + "".join(f"{k}={v}\n" for k, v in values.items()))
+        pathlib.Path(self.settings).write_text(
+            "[General]\n" + "".join(f"{k}={v}\n" for k, v in values.items()), encoding="utf-8")
 
     def stored(self):
-        with open(self.settings, encoding="utf-8") as f:
-            return dict(line.strip().split("=", 1) for line in f if "=" in line)
+        lines = pathlib.Path(self.settings).read_text(encoding="utf-8").splitlines()
+        return dict(line.strip().split("=", 1) for line in lines if "=" in line)
 
     def start(self):
         self.app = self.spawn([self.program], "tavrin.out")
@@ -160,10 +159,8 @@ class Desktop:
 
     def activate(self, window):
         # A window blocked by a modal dialog never becomes active; the next step then fails.
-        try:
+        with contextlib.suppress(Failure):
             self.run("xdotool", "windowactivate", "--sync", window, check=False, timeout=5)
-        except Failure:
-            pass
 
     def click(self, window, x, y, modifier=None, activate=True, button=1):
         if activate:
@@ -189,7 +186,6 @@ class Desktop:
         self.run("xdotool", "mousemove", str(x + w - 10), str(y - TITLE // 2), "click", "1")
 
     def log_lines(self):
-        """The lines of the log file without their time stamps."""
         with open(self.log if os.path.exists(self.log) else os.devnull, encoding="utf-8",
                   errors="replace", newline="") as f:
             return [line[26:].rstrip("\r") for line in f.read().split("\n")
@@ -199,7 +195,6 @@ class Desktop:
         return self.wait(f'"{text}" in the log', lambda: text in self.log_lines())
 
     def button_text(self, main, control):
-        """What a button of the main window reads, as a user sees it."""
         x, y, _, _ = self.geometry(main)
         cx, cy = self.controls[control]
         shot = os.path.join(self.work, "button.png")
@@ -223,8 +218,7 @@ class Desktop:
             if os.path.exists(os.path.join(self.work, name)):
                 shutil.copy(os.path.join(self.work, name), os.path.join(out, f"{self.name}.{name}"))
         print(f"screenshot and program output: {out}/{self.name}.*")
-        with open(os.path.join(self.work, "tavrin.out"), errors="replace") as f:
-            print(f.read())
+        print(pathlib.Path(self.work, "tavrin.out").read_text(errors="replace"))
 
     def close(self):
         for process in reversed(self.processes):

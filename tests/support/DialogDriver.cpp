@@ -32,9 +32,8 @@ QString SettingsFile()
 int Modals(const std::function<void()>& action, const std::function<void(QWidget*)>& handler,
            QWidget* current)
 {
-    // Looked for until the action ends: commands run their work on a worker thread first, so
-    // a modal may open only after several passes of the event loop. The progress window is
-    // the command's own.
+    // Looked for until the action ends: a command's worker thread may delay a modal by several
+    // passes of the event loop. The progress window is the command's own.
     int opened = 0;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {

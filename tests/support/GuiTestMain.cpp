@@ -1,7 +1,6 @@
 #include "app/ViewerApp.h"
 #include "tests/support/DialogDriver.h"
 
-// Every GUI test runs on the offscreen platform with its settings in a private directory.
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -2,7 +2,6 @@
 
 #include <string>
 
-// The three real drivers every database test runs against.
 enum class Driver
 {
     SQLite,
@@ -20,8 +19,6 @@ struct DataSource
     std::string dsn, user, password;
 };
 
-// A fresh SQLite file or the servers of TAVRIN_PG_* / TAVRIN_MARIADB_*; "TavrinBroken" has no
-// driver.
+// A fresh SQLite file or the servers of TAVRIN_PG_* / TAVRIN_MARIADB_*.
 DataSource SourceFor(Driver driver);
-// Adds a data source of the PostgreSQL driver for a server on another port of 127.0.0.1.
 DataSource AddPostgresSource(const std::string& dsn, int port);
