@@ -145,10 +145,9 @@ TEST_P(OdbcConnectionTest, FailureOutsideQuietModeAsksWhetherToQuit)
     // The end of the rows is no failure worth a question, and leaves no message behind.
     EXPECT_EQ(Rows("SELECT 1"), "1\n");
     EXPECT_EQ(ErrorText(m_conn), "");
-    EXPECT_TRUE(std::regex_match(questions, std::regex("SQL Fehlermeldung\\|[^'][\\s\\S]*missing_"
-                                                       "table_x[\\s\\S]*'\n\nSoll das Programm "
-                                                       "beendet werden \\?")))
-        << questions;
+    const std::regex asked(R"(SQL Fehlermeldung\|[^'][\s\S]*missing_table_x[\s\S]*'\n\n)"
+                           "Soll das Programm beendet werden \\?");
+    EXPECT_TRUE(std::regex_match(questions, asked)) << questions;
     // Quiet mode means no question and the plain return code.
     m_conn.SetQuiet(true);
     EXPECT_EQ(m_conn.ExecDirect("SELECT * FROM missing_table_x"), SQL_ERROR);

@@ -26,11 +26,10 @@ protected:
                    Edit(dlg)->setPlainText(QString::fromStdString(text));
                    if (drive)
                        drive(dlg);
-                   Press(dlg, end);
+                   Child<QPushButton>(&dlg, end)->click();
                });
     }
     static QPlainTextEdit* Edit(CSqlDlg& dlg) { return Child<QPlainTextEdit>(&dlg, "IDC_SQLTEXT"); }
-    static void Press(CSqlDlg& dlg, const char* name) { Child<QPushButton>(&dlg, name)->click(); }
 
     std::unique_ptr<CViewerDlg> m_main = std::make_unique<CViewerDlg>();
 };
@@ -114,8 +113,8 @@ TEST_F(SqlDlgTest, ScriptsLoadAndSaveWithCrLf)
         };
         Run(mode == '<' ? "SELECT vorher" : in, [&](CSqlDlg& dlg) {
             const FileSizeLimit limit(mode == '#' ? 64 * 1024 : RLIM_INFINITY);
-            Modals([&] { Press(dlg, mode == '<' ? "IDC_LOADSCRIPT" : "IDC_SAVESCRIPT"); }, choose,
-                   &dlg);
+            const char* button = mode == '<' ? "IDC_LOADSCRIPT" : "IDC_SAVESCRIPT";
+            Modals([&] { Child<QPushButton>(&dlg, button)->click(); }, choose, &dlg);
         });
         EXPECT_TRUE(out == (mode == '<' ? m_main->SqlText() : ReadFileBytes(target)))
             << name.toStdString();
