@@ -103,7 +103,10 @@ TableEnd ExportTable(CViewerDlg& main, const std::string& table, ScriptDialect d
         if (!main.StepProgress())
             return TableEnd::Stopped;
     }
-    // A script that silently stops halfway would pass for a whole one.
+    // A cancel may end a fetch as if the rows were over (the SQLite driver's does); and a script
+    // that silently stops halfway would pass for a whole one.
+    if (main.CommandCancelled())
+        return TableEnd::Stopped;
     return r == SQL_NO_DATA ? TableEnd::Done : TableEnd::Failed;
 }
 
@@ -135,8 +138,9 @@ bool CTablesDlg::ExportTables(const std::function<bool(const std::string&)>& put
             endTable(names[t], rows);
     }
     connection.SetExactValues(false);
-    // A statement or fetch that the user's Abbrechen cancelled fails; it was the user's stop.
-    if (end == TableEnd::Failed && main.CommandCancelled())
+    // A statement or fetch that the user's Abbrechen cancelled fails or ends early: it was the
+    // user's stop, and nothing of the export may pass for whole.
+    if (end != TableEnd::Refused && main.CommandCancelled())
         end = TableEnd::Stopped;
     if (end == TableEnd::Failed) {
         main.Output("Abbruch wegen Fehler.");
