@@ -15,6 +15,9 @@ namespace {
 
 // Often enough for the window to feel alive, seldom enough to cost the command nothing.
 constexpr int kTickMs = 50;
+// Long enough for a command that reads rows to come to its next one, short enough that a stop
+// of a statement at work still feels immediate.
+constexpr int kCancelGraceMs = 250;
 
 } // namespace
 
@@ -42,7 +45,8 @@ void CCommandThread::Run(const std::function<void()>& work)
         } catch (const std::bad_alloc&) {
             PostLine("<<<Memory-Exception>>>");
         }
-        QMetaObject::invokeMethod(this, [this] { m_loop->quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_loop->quit(); }, Qt::QueuedConnection);
     });
     loop.exec();
     worker.join();
@@ -75,8 +79,17 @@ void CCommandThread::OnGui(const std::function<void()>& f)
 
 void CCommandThread::Cancel()
 {
+    if (m_bStopAsked)
+        return;
+    m_bStopAsked = true;
     m_progress.Cancel();
-    m_cancelDriver();
+    // A command that reads rows stops at its next one. The driver is asked to stop only a call
+    // that keeps the command from getting there: the SQLite driver's cancel also closes the
+    // statement, which must never meet a fetch under way on the worker.
+    QTimer::singleShot(kCancelGraceMs, this, [this] {
+        if (!m_progress.StopSeen())
+            m_cancelDriver();
+    });
 }
 
 void CCommandThread::Tick()

@@ -55,6 +55,7 @@ private:
     std::function<void()> m_cancelDriver;
     LineSink m_show;
     QEventLoop* m_loop = nullptr;
+    bool m_bStopAsked = false;
     std::mutex m_linesMutex;
     std::deque<std::string> m_lines;
     std::deque<std::string> m_shown;

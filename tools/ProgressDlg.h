@@ -29,9 +29,14 @@ public:
     {
         if ((++m_nRows & 0xFF) == 0 || look)
             m_nShownRows.store(m_nRows, std::memory_order_relaxed);
-        return !Cancelled();
+        if (!Cancelled())
+            return true;
+        m_bStopSeen.store(true, std::memory_order_relaxed);
+        return false;
     }
     bool Cancelled() const { return m_bCancelled.load(std::memory_order_relaxed); }
+    // Whether the command has come to a row since the stop and so is on its way out by itself.
+    bool StopSeen() const { return m_bStopSeen.load(std::memory_order_relaxed); }
     void Cancel();
     std::uint64_t Rows() const { return m_nShownRows.load(std::memory_order_relaxed); }
     // On the GUI thread: shows the window once the command has run half a second, and the count.
@@ -61,6 +66,7 @@ private:
     std::uint64_t m_nRows = 0;
     std::atomic<std::uint64_t> m_nShownRows{0};
     std::atomic<bool> m_bCancelled{false};
+    std::atomic<bool> m_bStopSeen{false};
     std::mutex m_workMutex;
     std::string m_strWork;
     bool m_bArrow = false;
