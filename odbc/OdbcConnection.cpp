@@ -38,6 +38,15 @@ void TrimRight(std::string& text)
     text.resize(end);
 }
 
+// The padding a fixed-length column adds is blanks; a tab or a line break before it is data.
+void TrimBlanks(std::string& text)
+{
+    std::size_t end = text.size();
+    while (end > 0 && text[end - 1] == ' ')
+        --end;
+    text.resize(end);
+}
+
 // The bytes SQLGetData put into a piece that holds at most `room` of them.
 SQLLEN PieceBytes(SQLLEN indicator, SQLLEN room)
 {
@@ -452,6 +461,7 @@ void COdbcConnection::ForgetResultSet()
     ClearValues();
     m_kinds.clear();
     m_sqlTypes.clear();
+    m_padded.clear();
     // The bindings went with the statement handle they were made on.
     m_binding = Binding::Undecided;
     m_bound.clear();
@@ -747,8 +757,9 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
                 }
             }
         }
-        // Text ends at the first zero byte, as a C string would; a number has none.
-        if (!numeric || value.m_bText) {
+        // Shown text ends at the first zero byte, as a C string would; a script keeps the bytes
+        // after it (MariaDB text may hold one). A number has none.
+        if (!m_bExactValues && (!numeric || value.m_bText)) {
             const std::size_t zero = text.find('\0');
             if (zero != std::string::npos)
                 text.resize(zero);
@@ -759,8 +770,32 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
         ReportError();
     if (value.m_bNull)
         text.assign("NULL");
-    else if (!m_bExactValues || sqlType == SQL_CHAR || sqlType == SQL_WCHAR)
+    else if (!m_bExactValues)
         TrimRight(text);
+    else if ((sqlType == SQL_CHAR || sqlType == SQL_WCHAR) && IsBlankPadded(value.m_nColumn))
+        TrimBlanks(text);
+}
+
+bool COdbcConnection::IsBlankPadded(int column)
+{
+    if (column < 1)
+        return false;
+    if (m_padded.size() <= static_cast<std::size_t>(column))
+        m_padded.resize(static_cast<std::size_t>(column) + 1, 0);
+    signed char& padded = m_padded[static_cast<std::size_t>(column)];
+    if (padded == 0) {
+        // SQLite keeps every text as it was stored, whatever the column is called, and
+        // PostgreSQL's one-byte "char" is not padded: a blank there is the value itself. Its
+        // driver names it like character(1), which loads the same either way.
+        SQLLEN size = 0;
+        const bool onebyte = GetDbmsName() == "PostgreSQL" &&
+                             Succeeded(SQLColAttribute(m_hstmt, static_cast<SQLUSMALLINT>(column),
+                                                       SQL_DESC_LENGTH, nullptr, 0, nullptr,
+                                                       &size)) &&
+                             size <= 1;
+        padded = GetDbmsName() == "SQLite" || onebyte ? -1 : 1;
+    }
+    return padded > 0;
 }
 
 bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std::string>* schemas,
@@ -774,7 +809,19 @@ bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std
         m_hCatalogStmt = hstmt;
     }
     SQLCHAR type[] = "'TABLE'";
-    SQLRETURN r = SQLTables(hstmt, nullptr, 0, nullptr, 0, nullptr, SQL_NTS, type, 7);
+    // Where statements name catalogs (MariaDB's databases), the list holds the current one's
+    // tables: those of the system's and the user's other databases are not what was chosen,
+    // and a namesake there could not be told apart. Without a current one, every catalog.
+    SQLUINTEGER usage = 0;
+    char current[256] = {0};
+    SQLSMALLINT currentLength = 0;
+    const bool oneCatalog =
+        Succeeded(SQLGetInfo(m_hdbc, SQL_CATALOG_USAGE, &usage, sizeof usage, nullptr)) &&
+        (usage & SQL_CU_DML_STATEMENTS) &&
+        Succeeded(SQLGetInfo(m_hdbc, SQL_DATABASE_NAME, current, sizeof current, &currentLength)) &&
+        current[0] != '\0';
+    SQLRETURN r = SQLTables(hstmt, oneCatalog ? reinterpret_cast<SQLCHAR*>(current) : nullptr,
+                            oneCatalog ? SQL_NTS : 0, nullptr, 0, nullptr, SQL_NTS, type, 7);
     if (r == SQL_SUCCESS) {
         for (;;) {
             r = SQLFetch(hstmt);

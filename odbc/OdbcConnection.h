@@ -100,6 +100,8 @@ private:
     bool ReadsAsText(int kind, int sqlType);
     void BindColumns();
     void ReadValue(CColumnValue& value, int kind, int sqlType);
+    // Whether a script drops the trailing blanks of this character column's values.
+    bool IsBlankPadded(int column);
     SQLRETURN ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType, std::string& out,
                         bool& isNull, SQLLEN firstPiece = 512);
     void RememberKind(int column, SQLSMALLINT sqlType);
@@ -123,6 +125,8 @@ private:
     // Kind code and SQL type per column of the current result set, 0 while not yet described.
     std::vector<signed char> m_kinds;
     std::vector<short> m_sqlTypes;
+    // Per character column: 1 padded with blanks, -1 not, 0 not yet asked.
+    std::vector<signed char> m_padded;
     // Columns read as text are bound, so that one SQLFetch brings a row's values instead of a
     // SQLGetData per value; a value longer than its buffer is read again whole with SQLGetData.
     // Decided at the first Fetch of a result set; a column with size 0 is not bound.

@@ -439,7 +439,7 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
            isSQLite() ? "3.40282346638529e38" : "3.402823466e38",
            isSQLite() ? "1.79769313486231e308" : "1.7976931348623157e308",
            isSQLite() ? "-12345.6789012345" : "-1234567890123456789012345678.0123456789",
-           text(all + "  "), text("Meier"), "'2026-12-07'", "'2026-12-07 12:34:56.123456'",
+           text(all + "  "), text("Meier   "), "'2026-12-07'", "'2026-12-07 12:34:56.123456'",
            db().BinaryLiteral(noise), db().BinaryLiteral(std::string("\0\0\xff\0", 4))},
           {"2147483647", "32767", "9223372036854775807", "1.4e-45",
            isSQLite() ? "4.94065645841247e-324" : "4.9406564584124654e-324", "0.0000000001",
@@ -485,6 +485,39 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
               {"'-infinity'", "'-infinity'", "'infinity'", "NULL", "3"},
               {"'12345-01-01'", "'12345-01-01 00:00:01'", "'4713-01-01 BC'", "'00:00'", "4"}}});
 
+    // Padding is blanks only; a tab or a line break before it, a zero byte inside, a double's
+    // sign and a time stamp's instant are data.
+    if (isPostgres())
+        corpus.push_back({"zeichen",
+                          {C{"c", "", "\"char\""}, C{"b", "", "CHAR(5)"}, C{"d", "", "DATE"},
+                           C{"f", "", "DOUBLE PRECISION"}, C{"i", "", "INTERVAL"}},
+                          {{"' '", "E'a\\n'", "'2026-03-04'", "'-0'", "'-1 days -02:03:04'"},
+                           {"E'\\t'", "E'a\\t'", "'2026-01-13'", "1/3::float8", "'1 mon'"},
+                           {"'x'", "E'z \\n '", "NULL", "0", "NULL"}}});
+    if (isMariaDB())
+        corpus.push_back(
+            {"zeichen",
+             {C{"id", "", "", "INTEGER AUTO_INCREMENT PRIMARY KEY"}, C{"b", "", "", "CHAR(5)"},
+              C{"v", "", "", "VARCHAR(9)"}, C{"ts", "", "", "TIMESTAMP NULL"}},
+             {{"0", "CONCAT('a', CHAR(9))", "CONCAT('a', CHAR(0), 'b')", "'2025-10-26 00:30:00'"},
+              {"1", "'b'", "CHAR(0)", "'2025-10-26 01:30:00'"}}});
+    // The window's lines carry no settings: they run in a session that has what a file sets.
+    if (isMariaDB())
+        db().Exec("SET sql_mode = CONCAT(@@sql_mode, ',NO_AUTO_VALUE_ON_ZERO')");
+    // Settings a user may have changed in the SQL dialog before: the export reads under its own
+    // and gives these back.
+    const std::vector<std::string> hostile =
+        isPostgres() ? std::vector<std::string>{"SET DateStyle = 'German, DMY'",
+                                                "SET extra_float_digits = 0",
+                                                "SET IntervalStyle = sql_standard"}
+        : isMariaDB() ? std::vector<std::string>{"SET time_zone = '+05:00'"}
+                      : std::vector<std::string>{};
+    const std::string sessionQuery =
+        isPostgres()  ? "SELECT current_setting('DateStyle') || current_setting('IntervalStyle') "
+                        "|| current_setting('extra_float_digits')"
+        : isMariaDB() ? "SELECT @@session.time_zone"
+                      : "SELECT 1";
+
     Lines names;
     for (const CorpusTable& table : corpus)
         db().CreateTable(table.name, table.columns, table.rows), names.push_back(table.name);
@@ -493,6 +526,9 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
     dlg.show();
     ConnectAndSelect(dlg, db().source());
     SelectTables(dlg, names);
+    for (const std::string& set : hostile)
+        EXPECT_EQ(RunSqlCommand(dlg, set).back(), "SQL succeeded.") << set;
+    const Lines before = RunSqlCommand(dlg, sessionQuery);
     ClickButton(dlg, "IDC_EXPORT");
     const std::vector<std::string> script = dlg.InfoDlg()->Entries();
     // The file export tells the window and the log only how many rows went where.
@@ -500,6 +536,7 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
     dlg.InfoDlg()->ClearLines();
     dlg.TablesDlg()->ExportSelectedTablesToFile(file);
     const std::vector<std::string> report = dlg.InfoDlg()->Entries();
+    EXPECT_EQ(RunSqlCommand(dlg, sessionQuery), before) << "the session's settings afterwards";
     std::multiset<std::string> expected = {""};
     for (const CorpusTable& table : corpus) {
         expected.insert({"Tabellen-Export von (" + table.name + ")\r\n",
@@ -515,12 +552,14 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
     // Each loaded copy holds its original's rows (on SQLite of the same types).
     const auto expectOriginals = [&](const char* how) {
         for (const CorpusTable& table : corpus) {
-            std::string select = "SELECT *", copy = db().Quote(table.name);
+            // PostgreSQL compares rows by their text, which tells -0 from 0.
+            std::string select = isPostgres() ? "SELECT x::text" : "SELECT *";
+            const std::string copy = db().Quote(table.name), alias = isPostgres() ? " x" : "";
             for (const ColumnDef& column : table.columns)
                 select += isSQLite() ? ", typeof(" + db().Quote(column.name) + ")" : "";
             const std::string lost = select + " FROM " + db().Quote(table.name + "_vorher") +
-                                     (isSQLite() ? " EXCEPT " : " EXCEPT ALL ") + select +
-                                     " FROM " + copy;
+                                     alias + (isSQLite() ? " EXCEPT " : " EXCEPT ALL ") +
+                                     select + " FROM " + copy + alias;
             EXPECT_EQ(db().QueryValue("SELECT count(*) FROM " + copy) + " rows, " +
                           db().QueryValue("SELECT count(*) FROM (" + lost + ") x") + " lost",
                       std::to_string(table.rows.size()) + " rows, 0 lost")
@@ -535,10 +574,15 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
     expectOriginals("window: ");
     const std::string client =
         isSQLite()     ? "sqlite3 -bail '" + OdbcConfigDir() + "/test.db'"
-        : isPostgres() ? "PGPASSWORD=\"$TAVRIN_PG_PASSWORD\" psql -X -q -v ON_ERROR_STOP=1 "
+        // Loaded into sessions whose settings would read the values otherwise.
+        : isPostgres() ? "PGOPTIONS='-c DateStyle=German,DMY -c IntervalStyle=sql_standard -c "
+                         "extra_float_digits=0 -c standard_conforming_strings=off' "
+                         "PGPASSWORD=\"$TAVRIN_PG_PASSWORD\" psql -X -q -v ON_ERROR_STOP=1 "
                          "-h \"$TAVRIN_PG_HOST\" -p \"$TAVRIN_PG_PORT\" -U \"$TAVRIN_PG_USER\" "
                          "-d \"$TAVRIN_PG_DATABASE\""
-                       : "mariadb --no-defaults --default-character-set=utf8mb4 -h 127.0.0.1 "
+                       : "mariadb --no-defaults --default-character-set=latin1 --init-command="
+                         "\"SET time_zone = '+05:00', sql_mode = 'NO_BACKSLASH_ESCAPES'\" "
+                         "-h 127.0.0.1 "
                          "-P \"$TAVRIN_MARIADB_PORT\" -u \"$TAVRIN_MARIADB_USER\" "
                          "-p\"$TAVRIN_MARIADB_PASSWORD\" \"$TAVRIN_MARIADB_DATABASE\"";
     EXPECT_EQ(std::system((client + " < '" + file + "' > '" + file + ".out' 2>&1").c_str()), 0)

@@ -263,12 +263,11 @@ TEST_P(OdbcConnectionTest, TablesAreListedAsStoredWithoutViewsBehindWhatTheListH
     EXPECT_TRUE(m_conn.GetTableNames(names, &schemas, &catalogs));
     if (isPostgres())
         db().Exec("DROP SCHEMA zweig CASCADE");
-    // MariaDB also lists the tables of databases that every user may see.
+    // Those of the current database alone, none of MariaDB's system databases.
     std::multiset<std::string> tables;
     for (auto n = names.begin(), s = schemas.begin(), c = catalogs.begin(); n != names.end();
          ++n, ++s, ++c)
-        if (m_conn.CatalogToQualify(*c).empty())
-            tables.insert(*s + "." + *n);
+        tables.insert(m_conn.CatalogToQualify(*c) + *s + "." + *n);
     const std::string in = isPostgres() ? "public." : ".";
     std::multiset<std::string> expected = {".vorher", in + "kunden", in + "Straße Nr 1",
                                            in + " lead", in + longName};

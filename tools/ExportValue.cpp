@@ -14,18 +14,21 @@ void AppendQuoted(std::string& out, const std::string& text, ScriptDialect diale
 {
     // The characters that need more than a copy of themselves. They are rare, so memchr, which
     // runs through a value many bytes at a time, looks for the next one of each.
-    char special[3] = {'\'', 0, 0};
+    char special[4] = {'\'', 0, 0, 0};
     int specials = 1;
     if (dialect == ScriptDialect::MySQL || dialect == ScriptDialect::SQLite)
         special[specials++] = '\r';
-    if (dialect == ScriptDialect::MySQL)
+    if (dialect == ScriptDialect::MySQL) {
         special[specials++] = '\\';
+        // MariaDB text may hold a zero byte, which its client would end the statement at.
+        special[specials++] = '\0';
+    }
     const char* const end = text.data() + text.size();
     const auto nextOf = [end](char c, const char* from) {
         const void* found = std::memchr(from, c, static_cast<std::size_t>(end - from));
         return found ? static_cast<const char*>(found) : end;
     };
-    const char* next[3];
+    const char* next[4];
     for (int k = 0; k < specials; ++k)
         next[k] = nextOf(special[k], text.data());
     // Room for the value and the rest of the line at once: a line that grows again right after
@@ -44,7 +47,9 @@ void AppendQuoted(std::string& out, const std::string& text, ScriptDialect diale
         if (hit == end)
             break;
         const char c = *hit;
-        if (c != '\r')
+        if (c == '\0')
+            out += "\\0";
+        else if (c != '\r')
             out.append(2, c);
         else if (dialect == ScriptDialect::MySQL)
             out += "\\r";
@@ -56,14 +61,17 @@ void AppendQuoted(std::string& out, const std::string& text, ScriptDialect diale
     out += '\'';
 }
 
-void AppendNumber(std::string& out, const std::string& text)
+void AppendNumber(std::string& out, const std::string& text, ScriptDialect dialect)
 {
-    // Infinity and NaN have no bare literal; the quoted words are what a database accepts. A
-    // number starts with a digit, so only a text whose first letter (after a minus) is 'i' or
-    // 'n' is worth comparing with the words; this runs for every number of every row.
+    // Infinity and NaN have no bare literal; the quoted words are what a database accepts. Only
+    // a text whose first letter (after a minus) is 'i', 'n' or '0' is worth comparing with the
+    // words and with -0.; this runs for every number of every row.
     const char first = text.c_str()[!text.empty() && text[0] == '-' ? 1 : 0];
-    if (first != 'i' && first != 'n')
+    if (first != 'i' && first != 'n' && first != '0')
         out += text;
+    else if (first == '0')
+        // PostgreSQL reads a bare -0. as the number 0 and keeps the sign of a double's text.
+        out += dialect == ScriptDialect::PostgreSQL && text == "-0." ? "'-0'" : text;
     else if (text == "inf")
         out += "'Infinity'";
     else if (text == "-inf")
@@ -116,7 +124,7 @@ void AppendExportValue(std::string& out, int kind, const CColumnValue& value, Sc
     case COdbcConnection::KindFloat:
     case COdbcConnection::KindDouble:
         // A failed read leaves no text; an empty place fails loudly instead of storing a guess.
-        AppendNumber(out, value.m_strText);
+        AppendNumber(out, value.m_strText, dialect);
         break;
     default:
         AppendQuoted(out, value.m_strText, dialect);

@@ -45,10 +45,12 @@ protected:
     void OnToolClose() override;
 
 private:
-    // The export of every selected table: put gets each statement and returns false when it
-    // takes no more, which ends the export at once; beginTable and endTable (with its rows) frame
-    // each table that went out whole.
-    bool ExportTables(const std::function<bool(const std::string&)>& put,
+    // The export of every selected table: settings gets the statements a script file begins
+    // with (the session settings its values need); put gets each statement and returns false
+    // when it takes no more, which ends the export at once; beginTable and endTable (with its
+    // rows) frame each table that went out whole.
+    bool ExportTables(const std::function<void(const std::vector<std::string>&)>& settings,
+                      const std::function<bool(const std::string&)>& put,
                       const std::function<void(const std::string&)>& beginTable,
                       const std::function<void(const std::string&, long long)>& endTable);
 

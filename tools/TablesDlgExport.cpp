@@ -2,6 +2,7 @@
 // window and the log, or into a script file.
 
 #include "main/ViewerDlg.h"
+#include "tools/ExportSession.h"
 #include "tools/ExportValue.h"
 #include "tools/KeyedPages.h"
 #include "tools/TablesDlg.h"
@@ -112,7 +113,8 @@ TableEnd ExportTable(CViewerDlg& main, const std::string& table, ScriptDialect d
 
 } // namespace
 
-bool CTablesDlg::ExportTables(const std::function<bool(const std::string&)>& put,
+bool CTablesDlg::ExportTables(const std::function<void(const std::vector<std::string>&)>& settings,
+                              const std::function<bool(const std::string&)>& put,
                               const std::function<void(const std::string&)>& beginTable,
                               const std::function<void(const std::string&, long long)>& endTable)
 {
@@ -122,11 +124,18 @@ bool CTablesDlg::ExportTables(const std::function<bool(const std::string&)>& put
     main.Output("");
     COdbcConnection& connection = main.Connection();
     const ScriptDialect dialect = DialectOf(connection.GetDbmsName());
-    // The script must give back every value exactly; the other commands show trimmed text.
-    connection.SetExactValues(true);
     std::vector<std::string> names, schemas, catalogs;
     main.OnGuiThread([&] { names = SelectedTables(&schemas, &catalogs); });
     TableEnd end = TableEnd::Done;
+    CExportSession session(connection, dialect);
+    if (!names.empty()) {
+        if (session.Begin())
+            settings(session.ScriptSettings());
+        else
+            end = TableEnd::Failed;
+    }
+    // The script must give back every value exactly; the other commands show trimmed text.
+    connection.SetExactValues(true);
     for (std::size_t t = 0; t < names.size() && end == TableEnd::Done; ++t) {
         main.Output("Tabellen-Export von (" + names[t] + ")\r\n");
         main.SetProgressWork("Export von " + names[t]);
@@ -151,6 +160,7 @@ bool CTablesDlg::ExportTables(const std::function<bool(const std::string&)>& put
     }
     // An open cursor would hold the tables' locks until the next command.
     main.ResetStatement();
+    session.End();
     return end == TableEnd::Done;
 }
 
@@ -158,6 +168,7 @@ bool CTablesDlg::ExportSelectedTables()
 {
     CViewerDlg* main = m_pMainDlg;
     return ExportTables(
+        [](const std::vector<std::string>&) {},
         [main](const std::string& line) {
             main->Output(line);
             return true;

@@ -51,6 +51,10 @@ bool CTablesDlg::ExportSelectedTablesToFile(const std::string& path)
     // Told only once the file holds its rows.
     std::vector<std::string> written;
     const bool exported = ExportTables(
+        [&text](const std::vector<std::string>& settings) {
+            for (const std::string& setting : settings)
+                text.append(setting).append(";\n");
+        },
         [&](const std::string& line) {
             text.append(line).append(";\n");
             return text.size() < 64 * 1024 || write();
