@@ -784,16 +784,16 @@ bool COdbcConnection::IsBlankPadded(int column)
         m_padded.resize(static_cast<std::size_t>(column) + 1, 0);
     signed char& padded = m_padded[static_cast<std::size_t>(column)];
     if (padded == 0) {
-        // SQLite keeps every text as it was stored, whatever the column is called, and
         // PostgreSQL's one-byte "char" is not padded: a blank there is the value itself. Its
-        // driver names it like character(1), which loads the same either way.
+        // driver names it like character(1), which loads the same either way. (SQLite keeps
+        // every text as stored; its driver describes a CHAR column as VARCHAR.)
         SQLLEN size = 0;
         const bool onebyte = GetDbmsName() == "PostgreSQL" &&
                              Succeeded(SQLColAttribute(m_hstmt, static_cast<SQLUSMALLINT>(column),
                                                        SQL_DESC_LENGTH, nullptr, 0, nullptr,
                                                        &size)) &&
                              size <= 1;
-        padded = GetDbmsName() == "SQLite" || onebyte ? -1 : 1;
+        padded = onebyte ? -1 : 1;
     }
     return padded > 0;
 }
