@@ -820,6 +820,12 @@ bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std
         (usage & SQL_CU_DML_STATEMENTS) &&
         Succeeded(SQLGetInfo(m_hdbc, SQL_DATABASE_NAME, current, sizeof current, &currentLength)) &&
         current[0] != '\0';
+    // Listing every catalog, the server's own are left out: they hold no user's data.
+    const bool mysql = GetDbmsName() == "MariaDB" || GetDbmsName() == "MySQL";
+    const auto isSystem = [mysql](const std::string& catalog) {
+        return mysql && (catalog == "information_schema" || catalog == "performance_schema" ||
+                         catalog == "mysql" || catalog == "sys");
+    };
     SQLRETURN r = SQLTables(hstmt, oneCatalog ? reinterpret_cast<SQLCHAR*>(current) : nullptr,
                             oneCatalog ? SQL_NTS : 0, nullptr, 0, nullptr, SQL_NTS, type, 7);
     if (r == SQL_SUCCESS) {
@@ -839,6 +845,8 @@ bool COdbcConnection::GetTableNames(std::list<std::string>& names, std::list<std
                 r = g;
                 break;
             }
+            if (isSystem(catalog))
+                continue;
             names.push_back(std::move(name));
             if (schemas)
                 schemas->push_back(std::move(schema));

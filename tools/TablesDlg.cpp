@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <map>
 
 namespace {
 
@@ -22,7 +23,7 @@ CTablesDlg::CTablesDlg(QWidget* parent) : CToolDlg(parent), m_ui(std::make_uniqu
     InitTool(m_list);
     ClearTables();
     m_list->setColumnCount(1);
-    m_list->setHeaderLabels({QStringLiteral("Tabellen")});
+    m_list->setHeaderLabels({QStringLiteral("Tabellen"), QStringLiteral("Ort")});
     QHeaderView* header = m_list->header();
     header->setSectionsClickable(false);
     // The column is as wide as the empty list's viewport is now and stays so when the window is
@@ -48,8 +49,25 @@ bool CTablesDlg::FillTables(const std::vector<std::string>& names,
 {
     m_list->clear();
     m_nTables = static_cast<int>(names.size());
+    // Namesakes in other schemas or databases are told apart by their place beside the name.
+    std::map<std::string, int> count;
+    for (const std::string& name : names)
+        ++count[name];
+    const bool namesakes = count.size() < names.size();
+    m_list->setColumnCount(namesakes ? 2 : 1);
+    const int width = m_list->maximumViewportSize().width();
+    m_list->setColumnWidth(0, namesakes ? width * 2 / 3 : width);
     for (std::size_t i = 0; i < names.size(); ++i) {
-        auto* item = new QTreeWidgetItem(m_list, {QString::fromStdString(names[i])});
+        std::string place;
+        if (count[names[i]] > 1) {
+            const std::string catalog = i < catalogs.size() ? catalogs[i] : "";
+            const std::string schema = i < schemas.size() ? schemas[i] : "";
+            place = catalog + (catalog.empty() || schema.empty() ? "" : ".") + schema;
+        }
+        auto* item = new QTreeWidgetItem(
+            m_list, {QString::fromStdString(names[i]), QString::fromStdString(place)});
+        if (!place.empty())
+            item->setToolTip(0, QString::fromStdString(place + "." + names[i]));
         // A catalog name need not be valid UTF-8; the commands get back the bytes it sent.
         item->setData(0, Qt::UserRole, QByteArray::fromStdString(names[i]));
         if (i < schemas.size())
