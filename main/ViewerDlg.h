@@ -60,8 +60,8 @@ public:
     // The current row's value with its NULL flag and, for long binary data, all its bytes.
     const CColumnValue& GetColumnValue(int column);
     // A table name as a statement must spell it: plain identifiers stay, others and reserved
-    // words are quoted.
-    std::string QuoteTableName(const std::string& name);
+    // words are quoted (after a qualifier's dot only those the data source refuses there).
+    std::string QuoteTableName(const std::string& name, bool afterQualifier = false);
     // The same, qualified with the table's schema where the data source has schemas, and with
     // its catalog where that is not the current one.
     std::string QualifiedTableName(const std::string& catalog, const std::string& schema,

@@ -56,10 +56,10 @@ bool CViewerDlg::GetSqlTypeName(int code, std::string& name)
     return false;
 }
 
-std::string CViewerDlg::QuoteTableName(const std::string& name)
+std::string CViewerDlg::QuoteTableName(const std::string& name, bool afterQualifier)
 {
     // A reserved word names something else unquoted: "user" on PostgreSQL is the login name.
-    bool plain = IsPlainIdentifier(name) && !m_odbc.IsKeyword(name);
+    bool plain = IsPlainIdentifier(name) && !m_odbc.IsKeyword(name, afterQualifier);
     // A name that the data source would fold to another case is not plain for it.
     if (plain) {
         int identifierCase = m_odbc.GetIdentifierCase();
@@ -75,10 +75,10 @@ std::string CViewerDlg::QuoteTableName(const std::string& name)
 std::string CViewerDlg::QualifiedTableName(const std::string& catalog, const std::string& schema,
                                            const std::string& name)
 {
-    std::string qualified = QuoteTableName(name);
-    if (!schema.empty())
-        qualified = QuoteTableName(schema) + "." + qualified;
     const std::string other = m_odbc.CatalogToQualify(catalog);
+    std::string qualified = QuoteTableName(name, !schema.empty() || !other.empty());
+    if (!schema.empty())
+        qualified = QuoteTableName(schema, !other.empty()) + "." + qualified;
     if (!other.empty())
         qualified = QuoteTableName(other) + "." + qualified;
     return qualified;

@@ -1,5 +1,6 @@
 #include "odbc/OdbcConnection.h"
 
+#include "odbc/ReservedWords.h"
 #include "odbc/ValueText.h"
 
 #include <algorithm>
@@ -878,6 +879,9 @@ void COdbcConnection::ReadIdentifierInfo()
         m_strIdentifierQuote.clear();
     m_keywords.clear();
     AddKeywords(m_keywords, SQL_ODBC_KEYWORDS);
+    // unixODBC's list lacks the comma between these two.
+    if (m_keywords.erase("ROWSSCHEMA"))
+        m_keywords.insert({"ROWS", "SCHEMA"});
     // The driver's own list can be long; ask for its length first.
     SQLSMALLINT needed = 0;
     char probe[1];
@@ -891,6 +895,11 @@ void COdbcConnection::ReadIdentifierInfo()
     m_strDbmsName.clear();
     if (Succeeded(SQLGetInfo(m_hdbc, SQL_DBMS_NAME, dbms, sizeof dbms, &length)))
         m_strDbmsName = dbms;
+    // The drivers list only some of the words their engine refuses as a table name.
+    const ReservedWords reserved = ReservedWordsOf(m_strDbmsName);
+    m_reserved.clear();
+    AddKeywords(m_reserved, reserved.words);
+    m_bReservedAfterQualifier = reserved.afterQualifier;
     m_bDoubleText = m_strDbmsName == "SQLite" || m_strDbmsName == "PostgreSQL";
     SQLUSMALLINT identifierCase = 0;
     if (Succeeded(SQLGetInfo(m_hdbc, SQL_IDENTIFIER_CASE, &identifierCase, sizeof identifierCase,
@@ -910,13 +919,14 @@ int COdbcConnection::GetIdentifierCase()
     return m_nIdentifierCase;
 }
 
-bool COdbcConnection::IsKeyword(const std::string& name)
+bool COdbcConnection::IsKeyword(const std::string& name, bool afterQualifier)
 {
     ReadIdentifierInfo();
     std::string upper = name;
     for (char& c : upper)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return m_keywords.count(upper) != 0;
+    return m_keywords.count(upper) != 0 ||
+           ((!afterQualifier || m_bReservedAfterQualifier) && m_reserved.count(upper) != 0);
 }
 
 std::string COdbcConnection::CatalogToQualify(const std::string& catalog)

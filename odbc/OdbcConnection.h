@@ -76,8 +76,9 @@ public:
     // stores unquoted ones (SQL_IC_UPPER, SQL_IC_LOWER, ...); asked once per session.
     const std::string& GetIdentifierQuote();
     int GetIdentifierCase();
-    // Whether a name is a reserved word of ODBC or of the data source (letter case ignored).
-    bool IsKeyword(const std::string& name);
+    // Whether a name is a reserved word of ODBC, of the driver or of the engine (letter case
+    // ignored). After a qualifier's dot ("schema.name") some engines take their reserved words.
+    bool IsKeyword(const std::string& name, bool afterQualifier = false);
     // The product name of the data source ("PostgreSQL", "SQLite", "MariaDB", ...).
     const std::string& GetDbmsName();
 
@@ -155,6 +156,8 @@ private:
     std::string m_strIdentifierQuote;
     int m_nIdentifierCase = 0;
     std::unordered_set<std::string> m_keywords;
+    std::unordered_set<std::string> m_reserved;
+    bool m_bReservedAfterQualifier = false;
     std::string m_strDbmsName;
     // Whether a double's text from the driver holds the value in full (see ReadValue).
     bool m_bDoubleText = false;

@@ -156,12 +156,16 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
                       {"8", "'O''Brien'", db().BinaryLiteral(std::string(10000, 'Z'))}});
     db().CreateTable("leer", {{"n", "REAL", "REAL", "FLOAT"}});
     db().CreateTable("zehn", {{"n", "INTEGER", "INTEGER"}}, kDigits);
-    // A table of another schema (PostgreSQL) or database (MariaDB) is read from there.
-    const std::string txt = isPostgres() ? "andere.txt" : isMariaDB() ? "tavrin_empty.txt" : "txt";
+    // A table of another schema (PostgreSQL) or database (MariaDB) is read from there. Its name
+    // stays unquoted: those two refuse it bare but take it after a dot, SQLite anywhere. The
+    // schema's name goes out quoted: PostgreSQL refuses it bare.
+    const std::string txt = isPostgres()  ? "\"do\".offset"
+                            : isMariaDB() ? "tavrin_empty.offset"
+                                          : "offset";
     const std::string dropTxt =
-        isPostgres() ? "DROP SCHEMA IF EXISTS andere CASCADE" : "DROP TABLE IF EXISTS " + txt;
+        isPostgres() ? "DROP SCHEMA IF EXISTS \"do\" CASCADE" : "DROP TABLE IF EXISTS " + txt;
     for (const std::string& sql :
-         {dropTxt, isPostgres() ? "CREATE SCHEMA andere" : dropTxt,
+         {dropTxt, isPostgres() ? "CREATE SCHEMA \"do\"" : dropTxt,
           "CREATE TABLE " + txt + " (v VARCHAR(10))", "INSERT INTO " + txt + " VALUES ('dort')"})
         ASSERT_EQ(db().Exec(sql), "") << sql;
     WriteFileBytes(SettingsFile(), "[General]\nLogging=" + QDir::homePath().toStdString() +
@@ -169,7 +173,7 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
     CViewerDlg dlg;
     dlg.show();
     ConnectAndSelect(dlg, db().source());
-    SelectTables(dlg, {"leer", "mit Blank", "txt"});
+    SelectTables(dlg, {"leer", "mit Blank", "offset"});
     const Lines exported = RunCommand(dlg, "IDC_EXPORT"), structure = RunCommand(dlg, "IDC_STRUCT");
     db().Exec(dropTxt);
     // The reports of the selected tables, one after the other in the order of the list.
@@ -192,7 +196,7 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
                             {"", b + "7,'Meier'," + x + "766F7200FF27')", b + "NULL,NULL,NULL)",
                              b + "8,'O''Brien'," + x +
                                  QByteArray(10000, 'Z').toHex().toUpper().toStdString() + "')"}},
-                           {"txt", {"", "Insert Into " + txt + " Values ('dort')"}}}));
+                           {"offset", {"", "Insert Into " + txt + " Values ('dort')"}}}));
     std::map<std::string, Lines> structures = {
         {"leer",
          {"(1 Spalten)",
@@ -200,7 +204,7 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
         {"mit Blank",
          {"(3 Spalten)", "[001]: SQL_SMALLINT    \t\"Spalte \"1\"\"",
           "[002]: SQL_CHAR        \t\"ä;b\"", "[003]: <Unknown>\t\"b\"", ""}},
-        {"txt", {"(1 Spalten)", "[001]: SQL_CHAR        \t\"v\"", ""}}};
+        {"offset", {"(1 Spalten)", "[001]: SQL_CHAR        \t\"v\"", ""}}};
     EXPECT_EQ(structure, inListOrder("Struktur", structures));
 
     // Each table has its window: a header per column, a row of type names, room for them.
@@ -464,8 +468,8 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
         wide.rows[0].push_back(std::to_string(i * 1000003));
     }
     int n = 7;
-    for (const char* name : {"user", "order", "select", "MixedCase", "Kunden Liste", "it's",
-                             "Straße Nr. 1", "zwei\nZeilen"})
+    for (const char* name : {"user", "order", "select", "limit", "Returning", "over", "rows",
+                             "MixedCase", "Kunden Liste", "it's", "Straße Nr. 1", "zwei\nZeilen"})
         corpus.push_back({name, {{"Wert", "INTEGER", "INTEGER"}}, {{std::to_string(++n)}}});
     // SQLite keeps a type per value, whatever the column says.
     const std::vector<Row> typen = {{"3000000000", "'abc'"}, {"4294967297", "'12abc'"},
@@ -518,6 +522,10 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
         : isMariaDB() ? "SELECT @@session.time_zone"
                       : "SELECT 1";
 
+    // On PostgreSQL the whole corpus lies in a schema whose name is reserved there.
+    for (const char* sql :
+         {"CREATE SCHEMA IF NOT EXISTS \"window\"", "SET search_path = \"window\""})
+        ASSERT_EQ(isPostgres() ? db().Exec(sql) : "", "") << sql;
     Lines names;
     for (const CorpusTable& table : corpus)
         db().CreateTable(table.name, table.columns, table.rows), names.push_back(table.name);
