@@ -156,11 +156,11 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
                       {"8", "'O''Brien'", db().BinaryLiteral(std::string(10000, 'Z'))}});
     db().CreateTable("leer", {{"n", "REAL", "REAL", "FLOAT"}});
     db().CreateTable("zehn", {{"n", "INTEGER", "INTEGER"}}, kDigits);
-    // A table of another schema (PostgreSQL) or database (MariaDB) is read from there. Its name
-    // stays unquoted: those two refuse it bare but take it after a dot, SQLite anywhere. The
+    // A table of another schema (PostgreSQL) is read from there. Its name stays unquoted after
+    // the dot, where PostgreSQL takes it; MariaDB refuses it bare, SQLite takes it anywhere. The
     // schema's name goes out quoted: PostgreSQL refuses it bare.
     const std::string txt = isPostgres()  ? "\"do\".offset"
-                            : isMariaDB() ? "tavrin_empty.offset"
+                            : isMariaDB() ? "`offset`"
                                           : "offset";
     const std::string dropTxt =
         isPostgres() ? "DROP SCHEMA IF EXISTS \"do\" CASCADE" : "DROP TABLE IF EXISTS " + txt;
