@@ -56,18 +56,20 @@ void AppendQuoted(std::string& out, const std::string& text, ScriptDialect diale
     out += '\'';
 }
 
-void AppendNumber(std::string& out, const std::string& text)
+void AppendNumber(std::string& out, const std::string& text, ScriptDialect dialect)
 {
-    // Infinity and NaN have no bare literal; the quoted words are what a database accepts. A
-    // number starts with a digit, so only a text whose first letter (after a minus) is 'i' or
-    // 'n' is worth comparing with the words; this runs for every number of every row.
+    // Infinity and NaN have no bare literal; the quoted words are what a database accepts,
+    // except SQLite, which keeps them as text but reads a number beyond a double's range as
+    // infinity. A number starts with a digit, so only a text whose first letter (after a minus)
+    // is 'i' or 'n' is worth comparing with the words; this runs for every number of every row.
     const char first = text.c_str()[!text.empty() && text[0] == '-' ? 1 : 0];
+    const bool sqlite = dialect == ScriptDialect::SQLite;
     if (first != 'i' && first != 'n')
         out += text;
     else if (text == "inf")
-        out += "'Infinity'";
+        out += sqlite ? "1e999" : "'Infinity'";
     else if (text == "-inf")
-        out += "'-Infinity'";
+        out += sqlite ? "-1e999" : "'-Infinity'";
     else if (text == "nan" || text == "-nan")
         out += "'NaN'";
     else
@@ -116,7 +118,7 @@ void AppendExportValue(std::string& out, int kind, const CColumnValue& value, Sc
     case COdbcConnection::KindFloat:
     case COdbcConnection::KindDouble:
         // A failed read leaves no text; an empty place fails loudly instead of storing a guess.
-        AppendNumber(out, value.m_strText);
+        AppendNumber(out, value.m_strText, dialect);
         break;
     default:
         AppendQuoted(out, value.m_strText, dialect);
