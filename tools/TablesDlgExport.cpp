@@ -180,19 +180,19 @@ struct CTablePlan
     // The statement up to its first value; the whole statement where no column takes a value.
     std::string insert;
     bool noValues = false;
-    // SQLite keeps a storage class per value, whatever the column says: each value comes after
-    // its typeof(), and numericAffinity tells per value column whether a number keeps the
-    // literal of the column's kind.
+    // SQLite keeps a storage class per value, whatever the column says: the first column holds
+    // the first letter of each value's typeof(), and numericAffinity tells per value column
+    // whether a number keeps the literal of the column's kind.
     bool storageClasses = false;
     std::vector<bool> numericAffinity;
 };
 
-// Plans the select list and the insert's column list of one table. Every row must load back
-// into an empty copy as it was: generated columns are neither read nor written, invisible ones
-// read by name, an identity the server fills itself overridden, and a PostgreSQL parent leaves
-// the rows of the export's other tables (its children) to them. A table that needs none of it
-// keeps "Select *" and an insert without a column list.
-// tables: every table of the export, as statements name them; t: this one.
+// Plans the select list and the insert's column list of tables[t] (every table of the export,
+// as statements name them). Every row must load back into an empty copy as it was: generated
+// columns are neither read nor written, invisible ones read by name, an identity the server
+// fills itself overridden, and a PostgreSQL parent leaves the rows of the export's other tables
+// (its children) to them. A table that needs none of it keeps "Select *" (on SQLite its columns
+// beside their storage classes) and an insert without a column list.
 bool PlanTable(CViewerDlg& main, ScriptDialect dialect, const std::vector<std::string>& tables,
                std::size_t t, const CTableShape& shape, CTablePlan& plan)
 {
@@ -200,6 +200,7 @@ bool PlanTable(CViewerDlg& main, ScriptDialect dialect, const std::vector<std::s
     COdbcConnection& connection = main.Connection();
     const std::string& quote = connection.GetIdentifierQuote();
     std::string list, selected;
+    std::vector<std::string> quotedNames;
     bool listed = false, overriding = false;
     for (const CCatalogColumn& column : shape.columns) {
         listed = listed || column.generated || column.invisible || column.alwaysIdentity;
@@ -208,8 +209,8 @@ bool PlanTable(CViewerDlg& main, ScriptDialect dialect, const std::vector<std::s
         overriding = overriding || column.alwaysIdentity;
         const std::string quoted = QuoteIdentifier(column.name, quote);
         list += (list.empty() ? "" : ",") + main.QuoteTableName(column.name);
-        selected += (selected.empty() ? "" : ", ") +
-                    (dialect == ScriptDialect::SQLite ? "typeof(" + quoted + "), " : "") + quoted;
+        selected += (selected.empty() ? "" : ", ") + quoted;
+        quotedNames.push_back(quoted);
         plan.numericAffinity.push_back(column.numericAffinity);
     }
     // Every table of the export is named, not only this one's children: a child's own children
@@ -234,6 +235,20 @@ bool PlanTable(CViewerDlg& main, ScriptDialect dialect, const std::vector<std::s
         (listed ? " (" + list + ")" + (overriding ? " Overriding System Value" : "") : "") +
         " Values (";
     plan.storageClasses = dialect == ScriptDialect::SQLite && shape.known;
+    if (plan.storageClasses) {
+        // One column of letters costs the driver far less per row than a typeof() column beside
+        // each value. SQLite's functions take at most 127 arguments.
+        std::string classes;
+        for (std::size_t from = 0; from < quotedNames.size(); from += 100) {
+            std::string format, values;
+            for (std::size_t i = from; i < std::min(from + 100, quotedNames.size()); ++i) {
+                format += "%.1s";
+                values += ", typeof(" + quotedNames[i] + ")";
+            }
+            classes += (from == 0 ? "printf('" : " || printf('") + format + "'" + values + ")";
+        }
+        selected = classes + ", " + selected;
+    }
     if (plan.storageClasses || listed)
         plan.select = "Select " + selected;
     if (dialect == ScriptDialect::PostgreSQL) {
@@ -311,31 +326,34 @@ TableEnd ExportTable(CViewerDlg& main, const std::string& table, const CTablePla
     if (!Succeeded(reader.Execute(paged)))
         return TableEnd::Failed;
     COdbcConnection& connection = main.Connection();
-    // On SQLite the value columns are every second one, after their storage classes.
-    const int step = plan.storageClasses ? 2 : 1;
-    const int n = plan.noValues ? 0 : reader.ColumnCount() / step;
+    // On SQLite the values follow the column of their storage classes.
+    const int skip = plan.storageClasses ? 1 : 0;
+    const int n = plan.noValues ? 0 : reader.ColumnCount() - skip;
     std::vector<int> kinds(static_cast<std::size_t>(n > 0 ? n : 0) + 1);
     // Whether a number in the column keeps the literal of the column's kind (SQLite).
     std::vector<char> numericKind(kinds.size());
     kinds[0] = n;
     for (int i = 1; i <= n; ++i) {
         const auto at = static_cast<std::size_t>(i);
-        kinds[at] = main.GetColumnType(i * step);
+        kinds[at] = main.GetColumnType(i + skip);
         numericKind[at] = plan.storageClasses && at <= plan.numericAffinity.size() &&
                           plan.numericAffinity[at - 1] &&
                           kinds[at] != COdbcConnection::KindDefault &&
-                          !IsBinarySqlType(connection.GetColumnSqlType(i * step));
+                          !IsBinarySqlType(connection.GetColumnSqlType(i + skip));
     }
     const std::string& prefix = plan.insert;
-    std::string line;
+    std::string line, classes;
     int r;
     while (Succeeded(r = reader.Fetch())) {
         line.assign(prefix);
+        // A copy: reading the row's first values may move the connection's records.
+        if (skip)
+            classes.assign(connection.GetColumnValue(1).m_strText);
         for (int p = 1; p <= n; ++p) {
             const auto at = static_cast<std::size_t>(p);
-            if (plan.storageClasses)
-                AppendStoredValue(line, connection.GetColumnValue(2 * p - 1).m_strText.c_str()[0],
-                                  connection, 2 * p, kinds[at], numericKind[at], dialect);
+            if (skip)
+                AppendStoredValue(line, at <= classes.size() ? classes[at - 1] : '\0', connection,
+                                  p + skip, kinds[at], numericKind[at], dialect);
             else
                 AppendExportValue(line, kinds[at], main.GetColumnValue(p), dialect);
             if (p != n)
