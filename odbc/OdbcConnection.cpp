@@ -617,6 +617,16 @@ std::string COdbcConnection::GetColumnText(int column)
 
 const CColumnValue& COdbcConnection::GetColumnValue(int column)
 {
+    return Value(column, 0, false);
+}
+
+const CColumnValue& COdbcConnection::GetColumnValue(int column, int kind)
+{
+    return Value(column, kind, true);
+}
+
+const CColumnValue& COdbcConnection::Value(int column, int kind, bool asked)
+{
     // A result set has at most 32767 columns (SQLNumResultCols counts in a SQLSMALLINT).
     const bool kept = column > 0 && column <= 32767;
     const auto slot = static_cast<std::size_t>(kept ? column : 0);
@@ -634,8 +644,10 @@ const CColumnValue& COdbcConnection::GetColumnValue(int column)
     value.m_bText = false;
     value.m_strText.clear();
     value.m_strRaw.clear();
-    const int kind = GetColumnType(column);
-    ReadValue(value, kind, slot < m_sqlTypes.size() && kept ? m_sqlTypes[slot] : SQL_UNKNOWN_TYPE);
+    // Described also when another kind is asked for: the SQL type decides the trimming.
+    const int own = GetColumnType(column);
+    ReadValue(value, asked ? kind : own,
+              slot < m_sqlTypes.size() && kept ? m_sqlTypes[slot] : SQL_UNKNOWN_TYPE, asked);
     return value;
 }
 
@@ -695,12 +707,14 @@ SQLRETURN COdbcConnection::ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cTy
     return SQL_SUCCESS;
 }
 
-void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
+void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType, bool asked)
 {
     std::string& text = value.m_strText;
     bool isNull = false;
     SQLRETURN r;
-    if (kind == KindDefault || (m_bExactValues && IsBinarySqlType(sqlType))) {
+    // A kind asked for is read so whatever the column's type.
+    if (kind == KindDefault || kind == KindBinary ||
+        (!asked && m_bExactValues && IsBinarySqlType(sqlType))) {
         r = ReadWhole(m_hstmt, value.m_nColumn, kind == KindDefault ? SQL_C_DEFAULT : SQL_C_BINARY,
                       value.m_strRaw, isNull);
         value.m_bBinary = true;
@@ -708,7 +722,7 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType)
         // and of a long value without one it would be a second copy.
         if (!m_bExactValues)
             text.assign(value.m_strRaw.c_str());
-    } else if (!ReadsAsText(kind, sqlType)) {
+    } else if ((kind == KindFloat || kind == KindDouble) && !DoubleText()) {
         // Other drivers give a double in full only as a double: the text of a MariaDB FLOAT has
         // six digits.
         double number = 0;

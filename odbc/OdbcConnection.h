@@ -63,6 +63,11 @@ public:
     // The cached record of a value (text, NULL flag, raw bytes of a long binary value). The
     // reference stays valid until the next call on this object.
     const CColumnValue& GetColumnValue(int column);
+    // The same, read in the C type of another kind than the column's: KindChar the driver's
+    // text untouched, KindDouble a number, KindBinary the bytes. SQLite keeps any value in any
+    // column, so a script must read a value by what it is. The first read of a value in a row
+    // decides how it is read.
+    const CColumnValue& GetColumnValue(int column, int kind);
 
     // The tables of type TABLE; with schemas and catalogs, each table's schema and catalog too
     // ("" where there is none).
@@ -90,7 +95,9 @@ public:
         KindShort = 5,
         KindFloat = 7,
         KindDouble = 8,
-        KindDefault = 99
+        KindDefault = 99,
+        // Only asked for, never a column's own kind.
+        KindBinary = -2
     };
     static int KindOfSqlType(int sqlType);
 
@@ -100,7 +107,8 @@ private:
     void ForgetResultSet();
     bool ReadsAsText(int kind, int sqlType);
     void BindColumns();
-    void ReadValue(CColumnValue& value, int kind, int sqlType);
+    const CColumnValue& Value(int column, int kind, bool asked);
+    void ReadValue(CColumnValue& value, int kind, int sqlType, bool asked);
     // Whether a script drops the trailing blanks of this character column's values.
     bool IsBlankPadded(int column);
     SQLRETURN ReadWhole(SQLHSTMT hstmt, int column, SQLSMALLINT cType, std::string& out,

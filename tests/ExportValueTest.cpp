@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{4, "-2147483648", "-2147483648"}, ValueCase{5, "-7", "-7"},
         ValueCase{7, "7.8125e-003", "7.8125e-003"}, ValueCase{8, "3.", "3."},
         ValueCase{8, "inf", "'Infinity'"}, ValueCase{7, "-inf", "'-Infinity'"},
-        ValueCase{8, "nan", "'NaN'"},
+        ValueCase{8, "nan", "'NaN'"}, ValueCase{7, "-inf", "-1e999", "", 0, kSQLite},
         ValueCase{99, "", "X'00FF1020'", std::string("\0\xff\x10 ", 4)}, ValueCase{99, "", "X''"},
         ValueCase{1, "Grüße", "'Grüße'"}, ValueCase{4, "12abc", "'12abc'", "", kNoNumber},
         ValueCase{1, "", "X'0127'", "\x01'", kBytes},

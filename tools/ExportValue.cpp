@@ -63,19 +63,21 @@ void AppendQuoted(std::string& out, const std::string& text, ScriptDialect diale
 
 void AppendNumber(std::string& out, const std::string& text, ScriptDialect dialect)
 {
-    // Infinity and NaN have no bare literal; the quoted words are what a database accepts. Only
-    // a text whose first letter (after a minus) is 'i', 'n' or '0' is worth comparing with the
-    // words and with -0.; this runs for every number of every row.
+    // Infinity and NaN have no bare literal; the quoted words are what a database accepts,
+    // except SQLite, which keeps them as text but reads a number beyond a double's range as
+    // infinity. Only a text whose first letter (after a minus) is 'i', 'n' or '0' is worth
+    // comparing with the words and with -0.; this runs for every number of every row.
     const char first = text.c_str()[!text.empty() && text[0] == '-' ? 1 : 0];
+    const bool sqlite = dialect == ScriptDialect::SQLite;
     if (first != 'i' && first != 'n' && first != '0')
         out += text;
     else if (first == '0')
         // PostgreSQL reads a bare -0. as the number 0 and keeps the sign of a double's text.
         out += dialect == ScriptDialect::PostgreSQL && text == "-0." ? "'-0'" : text;
     else if (text == "inf")
-        out += "'Infinity'";
+        out += sqlite ? "1e999" : "'Infinity'";
     else if (text == "-inf")
-        out += "'-Infinity'";
+        out += sqlite ? "-1e999" : "'-Infinity'";
     else if (text == "nan" || text == "-nan")
         out += "'NaN'";
     else

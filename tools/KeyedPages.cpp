@@ -43,8 +43,10 @@ long CKeyedPages::SetPageRows(long rows)
     return std::exchange(g_maxPageRows, std::max(1L, rows));
 }
 
-CKeyedPages::CKeyedPages(COdbcConnection& connection, std::string select, std::string table)
-    : m_connection(connection), m_select(std::move(select)), m_table(std::move(table))
+CKeyedPages::CKeyedPages(COdbcConnection& connection, std::string select, std::string table,
+                         std::string where)
+    : m_connection(connection), m_select(std::move(select)), m_table(std::move(table)),
+      m_where(std::move(where))
 {
 }
 
@@ -60,8 +62,9 @@ int CKeyedPages::Execute(bool paged)
 {
     m_bPaged = paged && FindKey() && BeginSnapshot();
     m_nPageRows = std::min(g_maxPageRows, kFirstPageRows);
-    const int r =
-        m_bPaged ? RunPage() : m_connection.ExecDirect((m_select + " From " + m_table).c_str());
+    const std::string whole =
+        m_select + " From " + m_table + (m_where.empty() ? "" : " Where " + m_where);
+    const int r = m_bPaged ? RunPage() : m_connection.ExecDirect(whole.c_str());
     m_nColumns = Succeeded(r) ? m_connection.GetColumnCount() -
                                     (m_bPaged ? static_cast<int>(m_key.size()) : 0)
                               : 0;
@@ -245,7 +248,7 @@ std::string CKeyedPages::After(const std::vector<std::string>& literals) const
 
 int CKeyedPages::RunPage()
 {
-    std::string where;
+    std::string where = m_where.empty() ? "" : " Where (" + m_where + ")";
     if (!m_lastKey.empty()) {
         // A page that ends on the key it started after has not moved on: the next would be the
         // same again, for ever.
@@ -282,7 +285,7 @@ int CKeyedPages::RunPage()
                 break;
             }
         }
-        where = " Where " + After(literals);
+        where += (where.empty() ? " Where " : " And ") + After(literals);
     }
     m_nRowsInPage = 0;
     m_pageBytes = 0;

@@ -16,8 +16,10 @@ class COdbcConnection;
 class CKeyedPages
 {
 public:
-    // select: the select list ("Select *"); table: the table as a statement names it.
-    CKeyedPages(COdbcConnection& connection, std::string select, std::string table);
+    // select: the select list ("Select *"); table: the table as a statement names it; where: a
+    // condition the rows must meet, or "".
+    CKeyedPages(COdbcConnection& connection, std::string select, std::string table,
+                std::string where = "");
     // Ends the transaction it began, also after a failure or a stop.
     ~CKeyedPages();
     CKeyedPages(const CKeyedPages&) = delete;
@@ -60,6 +62,7 @@ private:
     COdbcConnection& m_connection;
     std::string m_select;
     std::string m_table;
+    std::string m_where;
     std::vector<CKeyColumn> m_key;
     std::string m_keyColumns;
     std::string m_orderBy;

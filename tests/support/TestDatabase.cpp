@@ -162,13 +162,13 @@ void TestDatabase::CreateTable(const std::string& name, const std::vector<Column
                (m_driver == Driver::SQLite                                ? c.sqliteType
                 : m_driver == Driver::PostgreSQL || c.mariadbType.empty() ? c.postgresType
                                                                           : c.mariadbType);
-    ASSERT_EQ(Exec(sql + ")"), "") << sql;
+    ASSERT_EQ(Exec(sql + (columns.empty() ? " ()" : ")")), "") << sql;
     m_drops.push_back("DROP TABLE IF EXISTS " + Quote(name));
     for (const Row& row : rows) {
-        sql = "INSERT INTO " + Quote(name) + " VALUES (";
+        sql = "INSERT INTO " + Quote(name) + (row.empty() ? " DEFAULT VALUES" : " VALUES (");
         for (const std::string& value : row)
             sql += (&value == &row[0] ? "" : ",") + value;
-        ASSERT_EQ(Exec(sql + ")"), "") << sql.substr(0, 300);
+        ASSERT_EQ(Exec(sql + (row.empty() ? "" : ")")), "") << sql.substr(0, 300);
     }
 }
 
