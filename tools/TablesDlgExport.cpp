@@ -209,7 +209,7 @@ bool PlanTable(CViewerDlg& main, ScriptDialect dialect, const std::vector<std::s
             continue;
         overriding = overriding || column.alwaysIdentity;
         const std::string quoted = QuoteIdentifier(column.name, quote);
-        list += (list.empty() ? "" : ",") + main.QuoteTableName(column.name);
+        list += (list.empty() ? "" : ", ") + main.QuoteTableName(column.name);
         selected += (selected.empty() ? "" : ", ") + quoted;
         quotedNames.push_back(quoted);
         plan.numericAffinity.push_back(column.numericAffinity);

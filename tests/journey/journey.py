@@ -70,7 +70,9 @@ class Desktop:
                 INSERT INTO alpha VALUES (1, 'eins'), (2, 'Köln');
                 CREATE TABLE beta (x VARCHAR(10)); INSERT INTO beta VALUES ('it''s');
                 CREATE TABLE gamma (g INTEGER, h DOUBLE); INSERT INTO gamma VALUES (7, 2.5);
-                CREATE TABLE delta (d INTEGER); CREATE VIEW all_tables AS SELECT 'main' AS owner;""")
+                CREATE TABLE delta (d INTEGER); CREATE VIEW all_tables AS SELECT 'main' AS owner;
+                CREATE TABLE zeta (n INTEGER, doppelt INTEGER GENERATED ALWAYS AS (n * 2), t);
+                INSERT INTO zeta (n, t) VALUES (1, '007'), (2, X'00FF');""")
         self.start_x()
 
     def write(self, name, text):
@@ -237,17 +239,21 @@ def logged_on(d, **more):
 
 
 def export(d):
-    """Enter in PWD logs on; a click and a Ctrl+click in Tabellen choose two tables to export."""
+    """Enter in PWD logs on; a click and Ctrl+clicks in Tabellen choose three tables to export.
+    A generated column is left out, a value keeps its own type whatever its column says."""
     main, tables = logged_on(d)
     d.click_row(tables, 0)
     d.click_row(tables, 2, "ctrl")
+    d.click_row(tables, 4, "ctrl")
     d.press(main, "IDC_EXPORT")
-    d.logged("Insert Into gamma Values (7,2.5)")
+    d.logged("Insert Into zeta (n, t) Values (2,X'00FF')")
     lines = d.log_lines()
-    check(lines[lines.index("# (4) Usertables #") + 1:] == [
+    check(lines[lines.index("# (5) Usertables #") + 1:] == [
         "", "Tabellen-Export von (alpha)", "Insert Into alpha Values (1,'eins')",
         "Insert Into alpha Values (2,'Köln')", "Tabellen-Export von (gamma)",
-        "Insert Into gamma Values (7,2.5)"], f"export lines: {lines}")
+        "Insert Into gamma Values (7,2.5)", "Tabellen-Export von (zeta)",
+        "Insert Into zeta (n, t) Values (1,'007')", "Insert Into zeta (n, t) Values (2,X'00FF')"],
+        f"export lines: {lines}")
 
 
 def struktur(d):
@@ -341,8 +347,8 @@ def cancel(d):
     target = os.path.join(d.work, "alt.sql")
     d.write("alt.sql", "alt\n")
     main, tables = logged_on(d)
-    d.click_row(tables, 4)
-    d.click(tables, 40, ROW_TOP + ROW_H * 4, activate=False, button=3)
+    d.click_row(tables, 5)
+    d.click(tables, 40, ROW_TOP + ROW_H * 5, activate=False, button=3)
     d.run("xdotool", "sleep", "0.3", "key", "d")
     d.keys(d.window("Speichern unter"), "ctrl+a")
     d.run("xdotool", "type", "--delay", "20", target)
