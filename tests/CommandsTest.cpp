@@ -547,10 +547,13 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
     if (isPostgres())
         corpus.push_back({"zeichen",
                           {C{"c", "", "\"char\""}, C{"b", "", "CHAR(5)"}, C{"d", "", "DATE"},
-                           C{"f", "", "DOUBLE PRECISION"}, C{"i", "", "INTERVAL"}},
-                          {{"' '", "E'a\\n'", "'2026-03-04'", "'-0'", "'-1 days -02:03:04'"},
-                           {"E'\\t'", "E'a\\t'", "'2026-01-13'", "1/3::float8", "'1 mon'"},
-                           {"'x'", "E'z \\n '", "NULL", "0", "NULL"}}});
+                           C{"f", "", "DOUBLE PRECISION"}, C{"i", "", "INTERVAL"},
+                           C{"m", "", "MONEY"}},
+                          {{"' '", "E'a\\n'", "'2026-03-04'", "'-0'", "'-1 days -02:03:04'",
+                            "12345.67"},
+                           {"E'\\t'", "E'a\\t'", "'2026-01-13'", "1/3::float8", "'1 mon'",
+                            "-0.01"},
+                           {"'x'", "E'z \\n '", "NULL", "0", "NULL", "NULL"}}});
     if (isMariaDB())
         corpus.push_back(
             {"zeichen",
@@ -566,12 +569,13 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
     const std::vector<std::string> hostile =
         isPostgres() ? std::vector<std::string>{"SET DateStyle = 'German, DMY'",
                                                 "SET extra_float_digits = 0",
-                                                "SET IntervalStyle = sql_standard"}
+                                                "SET IntervalStyle = sql_standard",
+                                                "SET lc_monetary = 'de_DE.UTF-8'"}
         : isMariaDB() ? std::vector<std::string>{"SET time_zone = '+05:00'"}
                       : std::vector<std::string>{};
     const std::string sessionQuery =
         isPostgres()  ? "SELECT current_setting('DateStyle') || current_setting('IntervalStyle') "
-                        "|| current_setting('extra_float_digits')"
+                        "|| current_setting('extra_float_digits') || current_setting('lc_monetary')"
         : isMariaDB() ? "SELECT @@session.time_zone"
                       : "SELECT 1";
 
@@ -651,7 +655,8 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
         isSQLite()     ? "sqlite3 -bail '" + OdbcConfigDir() + "/test.db'"
         // Loaded into sessions whose settings would read the values otherwise.
         : isPostgres() ? "PGOPTIONS='-c DateStyle=German,DMY -c IntervalStyle=sql_standard -c "
-                         "extra_float_digits=0 -c standard_conforming_strings=off' "
+                         "extra_float_digits=0 -c standard_conforming_strings=off -c "
+                         "lc_monetary=de_DE.UTF-8' "
                          "PGPASSWORD=\"$TAVRIN_PG_PASSWORD\" psql -X -q -v ON_ERROR_STOP=1 "
                          "-h \"$TAVRIN_PG_HOST\" -p \"$TAVRIN_PG_PORT\" -U \"$TAVRIN_PG_USER\" "
                          "-d \"$TAVRIN_PG_DATABASE\""

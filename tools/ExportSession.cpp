@@ -11,9 +11,13 @@ struct Setting
 };
 
 // The output a value's text depends on; the rest of a setting (DateStyle's field order) only
-// matters for reading a script, where the ISO form is taken whatever the order.
-const Setting kPostgres[] = {
-    {"DateStyle", "ISO"}, {"IntervalStyle", "postgres"}, {"extra_float_digits", "3"}};
+// matters for reading a script, where the ISO form is taken whatever the order. A money value is
+// written and read in the units of lc_monetary's currency: under the same one both ways it
+// comes back as it was.
+const Setting kPostgres[] = {{"DateStyle", "ISO"},
+                             {"IntervalStyle", "postgres"},
+                             {"extra_float_digits", "3"},
+                             {"lc_monetary", "C"}};
 // A TIMESTAMP is handed out in the session's time zone: two instants an hour apart around a
 // change to winter time would read alike.
 const Setting kMySQL[] = {{"time_zone", "+00:00"}};
@@ -87,7 +91,8 @@ bool CExportSession::Begin()
     if (m_dialect == ScriptDialect::PostgreSQL) {
         m_script = {"Set client_encoding = " + Literal(user[0]),
                     "Set standard_conforming_strings = on", "Set DateStyle = ISO",
-                    "Set IntervalStyle = postgres", "Set extra_float_digits = 3"};
+                    "Set IntervalStyle = postgres", "Set extra_float_digits = 3",
+                    "Set lc_monetary = 'C'"};
     } else {
         // The target keeps its strictness; an id 0 stays 0 rather than drawing the next number,
         // and a backslash is an escape, as the literals are written.
