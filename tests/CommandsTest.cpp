@@ -561,6 +561,32 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
               C{"v", "", "", "VARCHAR(9)"}, C{"ts", "", "", "TIMESTAMP NULL"}},
              {{"0", "CONCAT('a', CHAR(9))", "CONCAT('a', CHAR(0), 'b')", "'2025-10-26 00:30:00'"},
               {"1", "'b'", "CHAR(0)", "'2025-10-26 01:30:00'"}}});
+    // Types of realistic schemas, each read and written as text the server takes back.
+    if (isPostgres())
+        corpus.push_back(
+            {"typen_pg",
+             {C{"b", "", "BOOLEAN"}, C{"u", "", "UUID"}, C{"j", "", "JSONB"},
+              C{"a", "", "INTEGER[]"}, C{"t", "", "TEXT[]"}, C{"n", "", "NUMERIC"},
+              C{"ip", "", "INET"}, C{"tz", "", "TIMETZ"}, C{"bits", "", "BIT VARYING(8)"},
+              C{"r", "", "INT4RANGE"}},
+             {{"true", "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'", "'{\"a\": [1, 2.5, \"x\\\"y\"]}'",
+               "'{1,2,NULL}'", "'{\"a b\",\"c,d\",NULL,\"\\\"q\\\"\"}'", "'NaN'",
+               "'192.168.0.1/24'", "'10:11:12+02'", "B'101'", "'[1,5)'"},
+              {"false", "NULL", "'[]'", "'{}'", "'{}'", "-0.000000000000000000001", "'::1'",
+               "'00:00:00-14'", "B''", "'empty'"}}});
+    if (isMariaDB())
+        corpus.push_back(
+            {"typen_my",
+             {C{"bits", "", "", "BIT(10)"}, C{"e", "", "", "ENUM('a','b c')"},
+              C{"s", "", "", "SET('x','y')"}, C{"j", "", "", "JSON"}, C{"y", "", "", "YEAR"},
+              C{"t", "", "", "TIME(6)"}, C{"d", "", "", "DECIMAL(30,10)"},
+              C{"u", "", "", "TINYINT UNSIGNED"}, C{"big", "", "", "BIGINT UNSIGNED"},
+              C{"dt", "", "", "DATETIME(6)"}},
+             {{"b'1010101010'", "'b c'", "'x,y'", "'{\"a\": [1, \"b c\"]}'", "2026",
+               "'-838:59:59.000000'", "12345678901234567890.0123456789", "255",
+               "18446744073709551615", "'2026-12-07 12:00:00.123456'"},
+              {"b'0'", "'a'", "''", "'null'", "1901", "'00:00:00.000001'", "-0.0000000001", "0",
+               "0", "'1000-01-01 00:00:00'"}}});
     // The window's lines carry no settings: they run in a session that has what a file sets.
     if (isMariaDB())
         db().Exec("SET sql_mode = CONCAT(@@sql_mode, ',NO_AUTO_VALUE_ON_ZERO')");
