@@ -4,6 +4,7 @@
 #include "main/CommandThread.h"
 #include "odbc/OdbcConnection.h"
 #include "tools/ProgressDlg.h"
+#include "tools/ToolDlg.h"
 
 #include <QDialog>
 #include <functional>
@@ -17,6 +18,7 @@ class IDD_MAIN;
 }
 
 class CInfoDlg;
+class CDataDlg;
 class CStructDlg;
 class CTablesDlg;
 class QCheckBox;
@@ -61,11 +63,22 @@ public:
     const CColumnValue& GetColumnValue(int column);
     // A table name as a statement must spell it: plain identifiers stay, others and reserved
     // words are quoted (after a qualifier's dot only those the data source refuses there).
-    std::string QuoteTableName(const std::string& name, bool afterQualifier = false);
+    std::string QuoteTableName(const std::string& name, bool afterQualifier = false)
+    {
+        return QuoteTableName(m_odbc, name, afterQualifier);
+    }
     // The same, qualified with the table's schema where the data source has schemas, and with
     // its catalog where that is not the current one.
     std::string QualifiedTableName(const std::string& catalog, const std::string& schema,
-                                   const std::string& name);
+                                   const std::string& name)
+    {
+        return QualifiedTableName(m_odbc, catalog, schema, name);
+    }
+    // The same for a session of another window.
+    static std::string QuoteTableName(COdbcConnection& odbc, const std::string& name,
+                                      bool afterQualifier = false);
+    static std::string QualifiedTableName(COdbcConnection& odbc, const std::string& catalog,
+                                          const std::string& schema, const std::string& name);
 
     // Long commands run one at a time, watched by a progress window that can stop them. The
     // generators step it once per row; false means the user stopped the command.
@@ -95,8 +108,23 @@ public:
     // Runs f on the GUI thread, waiting for it when called from a command's worker: windows and
     // the lists of the tool windows live there.
     void OnGuiThread(const std::function<void()>& f);
+    // The commands on the tables selected in Tabellen, as their buttons start them.
+    void OnExport();
+    void OnStruct();
     // Export of the selected tables into a script file the user chooses.
     void OnExportToFile();
+    // Whether the table commands can run now: logged on, a database selected, no command.
+    bool TableCommandsReady() const;
+    // The logon of the session, for another window's own session to the same data source; the
+    // password stays in memory.
+    struct CLogon
+    {
+        std::string source, user, password;
+    };
+    CLogon Logon() const
+    {
+        return {m_strSource, m_strUser, m_strPassword};
+    }
     // The data source as the user named it at Connect.
     const std::string& SourceName() const
     {
@@ -114,10 +142,13 @@ public:
     static constexpr std::size_t HISTORY_MAX_ENTRIES = 20;
     static constexpr std::size_t HISTORY_MAX_LENGTH = 1024;
 
-    // Struktur-Info windows.
-    using ClientList = std::list<std::unique_ptr<CStructDlg>>;
+    // Client windows: Struktur-Info and data windows.
+    using ClientList = std::list<std::unique_ptr<CToolDlg>>;
     static constexpr std::size_t MAX_CLIENT_WINDOWS = 50;
     CStructDlg* CreateClientWindow();
+    // A data window with the table's rows; nullptr when no more windows may open.
+    CDataDlg* OpenDataWindow(const std::string& name, const std::string& schema,
+                             const std::string& catalog);
     void RemoveClientWindow(ClientList::iterator pos);
     // Where the next Struktur-Info window of this size opens.
     QRect NextClientGeometry(const QSize& size) const;
@@ -186,10 +217,9 @@ private:
     void SetLogFileCaption(const std::string& path);
     void CreateToolWindows(const std::string& infoPlacement, const std::string& tabsPlacement);
     void OnSql();
-    void OnExport();
-    void OnStruct();
     void OnClients();
     void UpdateClientsButton();
+    CToolDlg* AddClientWindow(std::unique_ptr<CToolDlg> window);
 
     int m_nClients = 0;
     bool m_bAboutOpen = false;

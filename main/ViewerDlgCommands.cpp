@@ -3,6 +3,7 @@
 #include "main/ViewerDlg.h"
 #include "main/WaitCursor.h"
 #include "main/WindowPlacement.h"
+#include "tools/DataDlg.h"
 #include "tools/ExportValue.h"
 #include "tools/InfoDlg.h"
 #include "tools/StructDlg.h"
@@ -56,31 +57,32 @@ bool CViewerDlg::GetSqlTypeName(int code, std::string& name)
     return false;
 }
 
-std::string CViewerDlg::QuoteTableName(const std::string& name, bool afterQualifier)
+std::string CViewerDlg::QuoteTableName(COdbcConnection& odbc, const std::string& name,
+                                       bool afterQualifier)
 {
     // A reserved word names something else unquoted: "user" on PostgreSQL is the login name.
-    bool plain = IsPlainIdentifier(name) && !m_odbc.IsKeyword(name, afterQualifier);
+    bool plain = IsPlainIdentifier(name) && !odbc.IsKeyword(name, afterQualifier);
     // A name that the data source would fold to another case is not plain for it.
     if (plain) {
-        int identifierCase = m_odbc.GetIdentifierCase();
+        int identifierCase = odbc.GetIdentifierCase();
         for (char c : name) {
             if ((identifierCase == SQL_IC_LOWER && c >= 'A' && c <= 'Z') ||
                 (identifierCase == SQL_IC_UPPER && c >= 'a' && c <= 'z'))
                 plain = false;
         }
     }
-    return plain ? name : QuoteIdentifier(name, m_odbc.GetIdentifierQuote());
+    return plain ? name : QuoteIdentifier(name, odbc.GetIdentifierQuote());
 }
 
-std::string CViewerDlg::QualifiedTableName(const std::string& catalog, const std::string& schema,
-                                           const std::string& name)
+std::string CViewerDlg::QualifiedTableName(COdbcConnection& odbc, const std::string& catalog,
+                                           const std::string& schema, const std::string& name)
 {
-    const std::string other = m_odbc.CatalogToQualify(catalog);
-    std::string qualified = QuoteTableName(name, !schema.empty() || !other.empty());
+    const std::string other = odbc.CatalogToQualify(catalog);
+    std::string qualified = QuoteTableName(odbc, name, !schema.empty() || !other.empty());
     if (!schema.empty())
-        qualified = QuoteTableName(schema, !other.empty()) + "." + qualified;
+        qualified = QuoteTableName(odbc, schema, !other.empty()) + "." + qualified;
     if (!other.empty())
-        qualified = QuoteTableName(other) + "." + qualified;
+        qualified = QuoteTableName(odbc, other) + "." + qualified;
     return qualified;
 }
 
@@ -151,10 +153,14 @@ void CViewerDlg::OnExport()
     });
 }
 
+bool CViewerDlg::TableCommandsReady() const
+{
+    return !m_pProgress && m_pBtnExport->isEnabled();
+}
+
 void CViewerDlg::OnExportToFile()
 {
-    if (m_pProgress || !m_pTablesDlg || !m_pBtnExport->isEnabled() ||
-        m_pTablesDlg->SelectedTables().empty())
+    if (!TableCommandsReady() || !m_pTablesDlg || m_pTablesDlg->SelectedTables().empty())
         return;
     QFileDialog chooser(this);
     chooser.setObjectName("IDD_EXPORTFILE");
@@ -173,18 +179,37 @@ CStructDlg* CViewerDlg::CreateClientWindow()
 {
     if (m_listClients.size() >= MAX_CLIENT_WINDOWS)
         return nullptr;
-    std::unique_ptr<CStructDlg> window;
     try {
-        window = std::make_unique<CStructDlg>();
+        return static_cast<CStructDlg*>(AddClientWindow(std::make_unique<CStructDlg>()));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+}
+
+CDataDlg* CViewerDlg::OpenDataWindow(const std::string& name, const std::string& schema,
+                                     const std::string& catalog)
+{
+    if (m_listClients.size() >= MAX_CLIENT_WINDOWS)
+        return nullptr;
+    CDataDlg* window = nullptr;
+    try {
+        window = static_cast<CDataDlg*>(AddClientWindow(std::make_unique<CDataDlg>()));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (window)
+        window->ShowTable(Logon(), name, schema, catalog);
+    return window;
+}
+
+CToolDlg* CViewerDlg::AddClientWindow(std::unique_ptr<CToolDlg> window)
+{
     window->setGeometry(NextClientGeometry(window->size()));
     window->show();
     window->SetMainDialog(this);
     ++m_nClients;
     UpdateClientsButton();
-    CStructDlg* created = window.get();
+    CToolDlg* created = window.get();
     try {
         m_listClients.push_front(std::move(window));
     } catch (const std::bad_alloc&) {
@@ -205,7 +230,7 @@ QRect CViewerDlg::NextClientGeometry(const QSize& size) const
     // past the right edge at the left.
     constexpr int kStep = WindowPlacement::kTitleBar;
     const QRect area = WindowPlacement::ClientArea(geometry().left(), geometry().top());
-    const CStructDlg* newest = m_listClients.empty() ? nullptr : m_listClients.front().get();
+    const CToolDlg* newest = m_listClients.empty() ? nullptr : m_listClients.front().get();
     QPoint next = newest ? newest->geometry().topLeft() + QPoint(kStep, kStep)
                          : area.topLeft() + QPoint(area.width() / 4, area.height() / 4);
     if (next.y() + size.height() > area.bottom())
@@ -218,7 +243,7 @@ QRect CViewerDlg::NextClientGeometry(const QSize& size) const
 void CViewerDlg::RemoveClientWindow(ClientList::iterator pos)
 {
     // The window asks from inside its own close handling: it may not vanish under Qt's feet.
-    if (CStructDlg* window = pos->release()) {
+    if (CToolDlg* window = pos->release()) {
         window->hide();
         window->deleteLater();
     }
@@ -230,7 +255,7 @@ void CViewerDlg::RemoveClientWindow(ClientList::iterator pos)
 void CViewerDlg::OnClients()
 {
     for (auto pos = m_listClients.begin(); pos != m_listClients.end();) {
-        CStructDlg* window = pos->get();
+        CToolDlg* window = pos->get();
         ++pos;
         if (window)
             window->close();

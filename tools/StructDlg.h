@@ -4,7 +4,6 @@
 #include "tools/ToolDlg.h"
 
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace Ui {
@@ -29,7 +28,6 @@ public:
     // Widens the window, within the screen, until each column (the client width shared out
     // evenly) shows its whole header and type name.
     void FitColumns();
-    void SetListPosition(CViewerDlg::ClientList::iterator pos) { m_posClient = pos; }
 
 protected:
     void OnToolClose() override;
@@ -37,5 +35,4 @@ protected:
 private:
     std::unique_ptr<Ui::IDD_STRUCT> m_ui;
     QTreeWidget* m_list = nullptr;
-    std::optional<CViewerDlg::ClientList::iterator> m_posClient;
 };

@@ -11,7 +11,11 @@ namespace Ui {
 class IDD_TABLES;
 }
 
+class QLineEdit;
+class QPoint;
+class QString;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // The list of the selected database's tables. The export and structure commands work on the
 // tables selected here.
@@ -43,6 +47,7 @@ public:
 
 protected:
     void OnToolClose() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The export of every selected table: settings gets the statements a script file begins
@@ -54,7 +59,16 @@ private:
                       const std::function<void(const std::string&)>& beginTable,
                       const std::function<void(const std::string&, long long)>& endTable);
 
+    void ShowContextMenu(const QPoint& at);
+    // A data window with the item's table.
+    void ShowData(QTreeWidgetItem* item);
+    // Shows only the names that contain text, whatever its letter case.
+    void ApplyFilter(const QString& text);
+    // The selected names onto the clipboard, one a line.
+    void CopyNames();
+
     std::unique_ptr<Ui::IDD_TABLES> m_ui;
     QTreeWidget* m_list = nullptr;
+    QLineEdit* m_filter = nullptr;
     int m_nTables = 0;
 };

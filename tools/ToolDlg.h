@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <list>
+#include <memory>
+#include <optional>
 
 class CViewerDlg;
 
@@ -14,6 +17,9 @@ public:
     explicit CToolDlg(QWidget* parent = nullptr);
 
     void SetMainDialog(CViewerDlg* mainDlg) { m_pMainDlg = mainDlg; }
+    // Where the main dialog keeps a client window (Struktur-Info, data), which closes through it.
+    using ClientPosition = std::list<std::unique_ptr<CToolDlg>>::iterator;
+    void SetListPosition(ClientPosition pos) { m_posClient = pos; }
 
 protected:
     // Called by the derived class once its form is set up: from now on the control follows
@@ -26,6 +32,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
     CViewerDlg* m_pMainDlg = nullptr;
+    std::optional<ClientPosition> m_posClient;
     bool m_bInitialized = false;
 
 private:

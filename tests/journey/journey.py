@@ -20,7 +20,7 @@ SCREEN_W, SCREEN_H = 1280, 800
 # openbox's default theme: a title bar of 20 pixels above the client, a border of one pixel.
 TITLE, BORDER = 20, 1
 # Rows of the Tabellen list in its window's client area, with DejaVu Sans at 96 dpi.
-ROW_TOP, ROW_H = 26, 14
+ROW_TOP, ROW_H = 49, 14
 TABLES = ["alpha", "beta", "gamma", "delta"]
 
 
