@@ -24,6 +24,15 @@ TEST(TablesDlg, ListsAndSelectsNamesUnchanged)
         shown << list->topLevelItem(i)->text(1);
     EXPECT_TRUE(dlg.FillTables(names) && list->columnCount() == 1);
     EXPECT_EQ(shown.mid(7).join('|'), "db.public||zweig");
-    dlg.resize(300, 200); // the list fills the window but a pixel at each side
-    EXPECT_EQ(list->geometry(), QRect(1, 1, 298, 198));
+    // The filter shows the names that hold its text in any case; hidden ones are not selected.
+    dlg.FillTables(names);
+    for (int row : {0, 2, 4})
+        list->topLevelItem(row)->setSelected(true);
+    auto* filter = Child<QLineEdit>(&dlg, "IDC_FILTER");
+    filter->setText("R");
+    EXPECT_EQ(dlg.SelectedTables(), (Lines{"Größe_Maß", "\xc4rger"}));
+    QTest::keyClick(filter, Qt::Key_Escape);
+    EXPECT_EQ(dlg.SelectedTables(), (Lines{"zwei", "Größe_Maß", "\xc4rger"})) << "Escape kept it";
+    dlg.resize(300, 200); // filter and list fill the window but a pixel at each side
+    EXPECT_EQ(Child<QWidget>(&dlg, "IDC_TABLESPANE")->geometry(), QRect(1, 1, 298, 198));
 }

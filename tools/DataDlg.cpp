@@ -182,9 +182,14 @@ std::function<void()> CDataDlg::ExecuteOnWorker(const std::string& statement)
         std::string error;
         m_odbc.GetErrorText(error);
         m_pages.reset();
-        return [this, statement, r, error] {
+        // A statement the user stopped has not failed.
+        const bool cancelled = m_progress->Cancelled();
+        return [this, statement, r, error, cancelled] {
             m_model.Reset({}, {}, true);
-            ShowFailure(statement, r, error);
+            if (cancelled)
+                m_ui->IDC_STATUS->setText(m_status = "Abbruch durch Benutzer.");
+            else
+                ShowFailure(statement, r, error);
         };
     }
     m_nColumns = m_pages ? m_pages->ColumnCount() : m_odbc.GetColumnCount();

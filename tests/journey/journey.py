@@ -19,7 +19,8 @@ import xml.etree.ElementTree as ET
 SCREEN_W, SCREEN_H = 1280, 800
 # openbox's default theme: a title bar of 20 pixels above the client, a border of one pixel.
 TITLE, BORDER = 20, 1
-# Rows of the Tabellen list in its window's client area, with DejaVu Sans at 96 dpi.
+# Rows of the Tabellen list in its window's client area, below the filter line, with DejaVu Sans at
+# 96 dpi.
 ROW_TOP, ROW_H = 49, 14
 TABLES = ["alpha", "beta", "gamma", "delta"]
 
@@ -349,7 +350,8 @@ def cancel(d):
     main, tables = logged_on(d)
     d.click_row(tables, 5)
     d.click(tables, 40, ROW_TOP + ROW_H * 5, activate=False, button=3)
-    d.run("xdotool", "sleep", "0.3", "key", "d")
+    # "&Daten anzeigen" comes first on the same letter.
+    d.run("xdotool", "sleep", "0.3", "key", "--delay", "100", "d", "d", "Return")
     d.keys(d.window("Speichern unter"), "ctrl+a")
     d.run("xdotool", "type", "--delay", "20", target)
     d.run("xdotool", "key", "Return")
@@ -390,8 +392,30 @@ def sqlcancel(d):
     d.logged("Insert Into alpha Values (2,'Köln')")
 
 
+def data(d):
+    """Ctrl+F and a part of the name leave one table in Tabellen; a double-click on it opens its
+    rows in a grid, and Ctrl+A, Ctrl+C put them on the clipboard exactly. Escape closes it."""
+    with sqlite3.connect(os.path.join(d.work, "journey.db")) as db:
+        db.executescript("""CREATE TABLE omega (id BIGINT, name VARCHAR(20), ort VARCHAR(20));
+            INSERT INTO omega VALUES (9007199254740993, 'Müller  ', NULL), (2, 'Äpfel', 'Köln');""")
+    main, tables = logged_on(d)
+    d.keys(tables, "ctrl+f", "o", "m")
+    d.activate(tables)
+    d.run("xdotool", "mousemove", "--window", tables, "40", str(ROW_TOP), "click", "--repeat",
+          "2", "--delay", "80", "1")
+    grid = d.window("Daten: omega")
+    d.wait("the rows", lambda: "Daten: omega" in d.run("xdotool", "getactivewindow",
+                                                       "getwindowname", check=False))
+    d.keys(grid, "ctrl+a", "ctrl+c")
+    clipboard = lambda: d.run("xclip", "-o", "-selection", "clipboard", check=False)
+    expected = "id\tname\tort\n9007199254740993\tMüller  \t\n2\tÄpfel\tKöln\n"
+    d.wait("the table on the clipboard", lambda: clipboard() == expected)
+    d.keys(grid, "Escape")
+    d.gone("Daten: omega")
+
+
 JOURNEYS = {f.__name__: f for f in (export, struktur, toolwindows, copy, firststart, absurd,
-                                    cancel, sqlcancel)}
+                                    cancel, sqlcancel, data)}
 
 
 def main():
