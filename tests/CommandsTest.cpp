@@ -159,7 +159,9 @@ TEST_P(CommandsTest, EveryCommandReportsInItsOwnFormat)
     // A table of another schema (PostgreSQL) is read from there. Its name stays unquoted after
     // the dot, where PostgreSQL takes it; MariaDB refuses it bare, SQLite takes it anywhere. The
     // schema's name goes out quoted: PostgreSQL refuses it bare.
-    const std::string txt = isPostgres() ? "\"do\".offset" : isMariaDB() ? "`offset`" : "offset";
+    const std::string txt = isPostgres()  ? "\"do\".offset"
+                            : isMariaDB() ? "`offset`"
+                                          : "offset";
     const std::string dropTxt =
         isPostgres() ? "DROP SCHEMA IF EXISTS \"do\" CASCADE" : "DROP TABLE IF EXISTS " + txt;
     for (const std::string& sql :
@@ -536,13 +538,15 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
 
     // Data, not padding: a tab or line break before blanks, a zero byte, -0, a UTC instant.
     if (isPostgres())
-        corpus.push_back(
-            {"zeichen",
-             {C{"c", "", "\"char\""}, C{"b", "", "CHAR(5)"}, C{"d", "", "DATE"},
-              C{"f", "", "DOUBLE PRECISION"}, C{"i", "", "INTERVAL"}, C{"m", "", "MONEY"}},
-             {{"' '", "E'a\\n'", "'2026-03-04'", "'-0'", "'-1 days -02:03:04'", "12345.67"},
-              {"E'\\t'", "E'a\\t'", "'2026-01-13'", "1/3::float8", "'1 mon'", "-0.01"},
-              {"'x'", "E'z \\n '", "NULL", "0", "NULL", "NULL"}}});
+        corpus.push_back({"zeichen",
+                          {C{"c", "", "\"char\""}, C{"b", "", "CHAR(5)"}, C{"d", "", "DATE"},
+                           C{"f", "", "DOUBLE PRECISION"}, C{"i", "", "INTERVAL"},
+                           C{"m", "", "MONEY"}},
+                          {{"' '", "E'a\\n'", "'2026-03-04'", "'-0'", "'-1 days -02:03:04'",
+                            "12345.67"},
+                           {"E'\\t'", "E'a\\t'", "'2026-01-13'", "1/3::float8", "'1 mon'",
+                            "-0.01"},
+                           {"'x'", "E'z \\n '", "NULL", "0", "NULL", "NULL"}}});
     if (isMariaDB())
         corpus.push_back(
             {"zeichen",
@@ -564,28 +568,27 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
               {"false", "NULL", "'[]'", "'{}'", "'{}'", "-0.000000000000000000001", "'::1'",
                "'00:00:00-14'", "B''", "'empty'"}}});
     if (isMariaDB())
-        corpus.push_back({"typen_my",
-                          {C{"bits", "", "", "BIT(10)"}, C{"e", "", "", "ENUM('a','b c')"},
-                           C{"s", "", "", "SET('x','y')"}, C{"j", "", "", "JSON"},
-                           C{"y", "", "", "YEAR"}, C{"t", "", "", "TIME(6)"},
-                           C{"d", "", "", "DECIMAL(30,10)"}, C{"u", "", "", "TINYINT UNSIGNED"},
-                           C{"big", "", "", "BIGINT UNSIGNED"}, C{"dt", "", "", "DATETIME(6)"}},
-                          {{"b'1010101010'", "'b c'", "'x,y'", "'{\"a\": [1, \"b c\"]}'", "2026",
-                            "'-838:59:59.000000'", "12345678901234567890.0123456789", "255",
-                            "18446744073709551615", "'2026-12-07 12:00:00.123456'"},
-                           {"b'0'", "'a'", "''", "'null'", "1901", "'00:00:00.000001'",
-                            "-0.0000000001", "0", "0", "'1000-01-01 00:00:00'"}}});
+        corpus.push_back(
+            {"typen_my",
+             {C{"bits", "", "", "BIT(10)"}, C{"e", "", "", "ENUM('a','b c')"},
+              C{"s", "", "", "SET('x','y')"}, C{"j", "", "", "JSON"}, C{"y", "", "", "YEAR"},
+              C{"t", "", "", "TIME(6)"}, C{"d", "", "", "DECIMAL(30,10)"},
+              C{"u", "", "", "TINYINT UNSIGNED"}, C{"big", "", "", "BIGINT UNSIGNED"},
+              C{"dt", "", "", "DATETIME(6)"}},
+             {{"b'1010101010'", "'b c'", "'x,y'", "'{\"a\": [1, \"b c\"]}'", "2026",
+               "'-838:59:59.000000'", "12345678901234567890.0123456789", "255",
+               "18446744073709551615", "'2026-12-07 12:00:00.123456'"},
+              {"b'0'", "'a'", "''", "'null'", "1901", "'00:00:00.000001'", "-0.0000000001", "0",
+               "0", "'1000-01-01 00:00:00'"}}});
     // The window's lines carry no settings: they run in a session that has what a file sets.
     if (isMariaDB())
         db().Exec("SET sql_mode = CONCAT(@@sql_mode, ',NO_AUTO_VALUE_ON_ZERO')");
     // Settings changed in the SQL dialog first: the export reads under its own, gives them back.
-    const Lines hostile =
-        isPostgres()  ? Lines{"SET DateStyle = 'German, DMY'",
-                             "SET lc_monetary = "
-                              "'de_DE.UTF-8'",
-                             "SET extra_float_digits = 0", "SET IntervalStyle = sql_standard"}
-        : isMariaDB() ? Lines{"SET time_zone = '+05:00'"}
-                      : Lines{};
+    const Lines hostile = isPostgres() ? Lines{"SET DateStyle = 'German, DMY'", "SET lc_monetary = "
+                                               "'de_DE.UTF-8'", "SET extra_float_digits = 0",
+                                               "SET IntervalStyle = sql_standard"}
+                          : isMariaDB() ? Lines{"SET time_zone = '+05:00'"}
+                                        : Lines{};
     const std::string sessionQuery =
         isPostgres()  ? "SELECT current_setting('DateStyle') || current_setting('IntervalStyle') "
                         "|| current_setting('extra_float_digits') || current_setting('lc_monetary')"
@@ -665,7 +668,7 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
             << line.substr(0, 200);
     expectOriginals("window: ");
     const std::string client =
-        isSQLite() ? "sqlite3 -bail '" + OdbcConfigDir() + "/test.db'"
+        isSQLite()     ? "sqlite3 -bail '" + OdbcConfigDir() + "/test.db'"
         // Loaded into sessions whose settings would read the values otherwise.
         : isPostgres() ? "PGOPTIONS='-c DateStyle=German,DMY -c IntervalStyle=sql_standard -c "
                          "extra_float_digits=0 -c standard_conforming_strings=off -c "

@@ -439,10 +439,11 @@ bool CTablesDlg::ExportTables(const std::function<void(const std::vector<std::st
 bool CTablesDlg::ExportSelectedTables()
 {
     CViewerDlg* main = m_pMainDlg;
-    return ExportTables([](const std::vector<std::string>&) {},
-                        [main](const std::string& line) {
-                            main->Output(line);
-                            return true;
-                        },
-                        [](const std::string&) {}, [](const std::string&, long long) {});
+    return ExportTables(
+        [](const std::vector<std::string>&) {},
+        [main](const std::string& line) {
+            main->Output(line);
+            return true;
+        },
+        [](const std::string&) {}, [](const std::string&, long long) {});
 }
