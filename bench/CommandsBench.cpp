@@ -2,10 +2,12 @@
 // table or the SQL command with a statement typed into its dialog.
 //
 //   tavrin_bench_commands --dsn DSN [--user U] [--password P] --table NAME
-//                         [--command export|file|sql] [--statement SQL] [--file PATH]
+//                         [--command export|file|sql|data] [--statement SQL] [--file PATH]
 //                         [--log FILE] [--runs N] [--progress]
 //
 // file: the export into the script file PATH (the Tabellen window's "Export in Datei...").
+// data: the table's data window; prints "first <s> rows <n>", the time to its first rows, and
+// with --statement that statement's result read to its end, "all <s> rows <n> bytes <n>".
 //
 // Logging is on only with --log. The Information and Tabellen windows are shown, as a user has
 // them. Prints one line per run, "seconds <s> cpu <s> lines <n> looking <s> progress <s>" (cpu:
@@ -16,6 +18,7 @@
 // peak resident memory of the whole process.
 
 #include "main/ViewerDlg.h"
+#include "tools/DataDlg.h"
 #include "tools/InfoDlg.h"
 #include "tools/ProgressDlg.h"
 #include "tools/TablesDlg.h"
@@ -108,9 +111,10 @@ Options Parse(int argc, char** argv)
             Fail("unknown option " + name);
     }
     if (o.dsn.empty() || o.table.empty() ||
-        (o.command != "export" && o.command != "sql" && o.command != "file") ||
+        (o.command != "export" && o.command != "sql" && o.command != "file" &&
+         o.command != "data") ||
         (o.command == "file" && o.file.empty()))
-        Fail("usage: --dsn DSN --table NAME [--command export|file|sql] [--file PATH] ...");
+        Fail("usage: --dsn DSN --table NAME [--command export|file|sql|data] [--file PATH] ...");
     return o;
 }
 
@@ -170,6 +174,52 @@ std::string LastLine(CViewerDlg& dlg)
                        text.size() - 2 - (start == std::string::npos ? 0 : start + 2));
 }
 
+double Since(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void Settle(const CDataDlg& data)
+{
+    do
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (data.Busy());
+}
+
+// The data window as a double-click opens it: the seconds to its first rows; then, with
+// --statement, that statement's result read to the end as Ctrl+End reads it.
+int DataWindow(CViewerDlg& dlg, const Options& o)
+{
+    auto* list = dlg.TablesDlg()->findChild<QTreeWidget*>("IDC_LIST");
+    const auto start = Clock::now();
+    emit list->itemActivated(list->selectedItems().constFirst(), 0);
+    CDataDlg* data = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* found = dynamic_cast<CDataDlg*>(window))
+            data = found;
+    if (!data)
+        Fail("no data window");
+    Settle(*data);
+    const double first = Since(start);
+    if (data->Model().LoadedRows() == 0)
+        Fail("no rows: " + data->StatusText());
+    std::printf("first %.6f rows %zu\n", first, data->Model().LoadedRows());
+    if (o.statement != Options().statement) {
+        data->findChild<QLineEdit*>("IDC_STATEMENT")->setText(QString::fromStdString(o.statement));
+        data->RunStatement();
+        Settle(*data);
+        const auto all = Clock::now();
+        data->LoadAll();
+        Settle(*data);
+        std::printf("all %.6f rows %zu bytes %zu\n", Since(all), data->Model().LoadedRows(),
+                    data->Model().LoadedBytes());
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("maxrss_kib %ld\n", usage.ru_maxrss);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -200,6 +250,8 @@ int main(int argc, char** argv)
     SelectTable(dlg, o.table);
     QApplication::processEvents();
 
+    if (o.command == "data")
+        return DataWindow(dlg, o);
     QPushButton* button = Button(dlg, o.command == "export" ? "IDC_EXPORT" : "IDC_SQL");
     const std::string statement = o.statement;
     ProgressWatch watch;
