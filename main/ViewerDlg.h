@@ -22,6 +22,7 @@ class CTablesDlg;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
+class QStandardItemModel;
 class QRect;
 class QSize;
 struct WindowPlacement;
@@ -97,11 +98,28 @@ public:
     void OnGuiThread(const std::function<void()>& f);
     // Export of the selected tables into a script file the user chooses.
     void OnExportToFile();
-    // The data source as the user named it at Connect.
-    const std::string& SourceName() const
+    // The data source as the user named it at Connect, as it may be shown: a connection string
+    // without its password.
+    std::string SourceName() const
     {
-        return m_strSource;
+        return COdbcConnection::WithoutPassword(m_strConnectedSource);
     }
+    // The log-on of the current session, password included, for a window that reads through a
+    // connection of its own; empty while not connected. Never to be shown or stored.
+    const std::string& ConnectedSource() const
+    {
+        return m_strConnectedSource;
+    }
+    const std::string& ConnectedUser() const
+    {
+        return m_strConnectedUser;
+    }
+    const std::string& ConnectedPassword() const
+    {
+        return m_strConnectedPassword;
+    }
+    // Logs conn on (quietly) as the current session was; Connect's return code.
+    int OpenSecondConnection(COdbcConnection& conn) const;
 
     // The SQL command's statement and the history of this run.
     void SetSqlText(const std::string& text);
@@ -162,11 +180,14 @@ public slots:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OnInitDialog();
+    void SetUpSourceCompleter();
+    void ReadDataSources();
     void ConnectControls();
     void OnConnect();
     void OnSelect();
@@ -210,11 +231,16 @@ private:
     QPushButton* m_pBtnDisconnect = nullptr;
     QPushButton* m_pBtnSelect = nullptr;
     QComboBox* m_pComboDatabase = nullptr;
+    // The configured data sources that Quelle offers.
+    QStandardItemModel* m_pSourceModel = nullptr;
     std::unique_ptr<std::vector<std::string>> m_pHistory;
     std::string m_strDatabase;
     std::string m_strPassword;
     std::string m_strUser;
     std::string m_strSource;
+    std::string m_strConnectedSource;
+    std::string m_strConnectedUser;
+    std::string m_strConnectedPassword;
     std::string m_strSql;
     std::string m_strLogPath;
     std::string m_strMessage;

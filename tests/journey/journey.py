@@ -63,7 +63,8 @@ class Desktop:
                         XDG_RUNTIME_DIR=os.path.join(self.work, "runtime"), ODBCSYSINI=self.work,
                         ODBCINI=os.path.join(self.work, "odbc.ini"), QT_QPA_PLATFORM="xcb")
         self.write("odbcinst.ini", "[SQLite3]\nDriver=libsqlite3odbc.so\n")
-        self.write("odbc.ini", f"[Journey]\nDriver=SQLite3\nDatabase={self.work}/journey.db\n")
+        self.write("odbc.ini", "".join(f"[{name}]\nDriver=SQLite3\nDatabase={self.work}/journey.db\n"
+                                       for name in ("Journey", "ZweiteQuelle")))
         with sqlite3.connect(os.path.join(self.work, "journey.db")) as db:
             db.executescript("""
                 CREATE TABLE alpha (id INTEGER, name VARCHAR(20));
@@ -390,8 +391,32 @@ def sqlcancel(d):
     d.logged("Insert Into alpha Values (2,'Köln')")
 
 
+def quelle(d):
+    """Quelle offers the data sources: "Zw", Down, Enter chooses ZweiteQuelle, Enter logs on. A
+    connection string opens the SQLite file without a data source."""
+    d.store(Logging=d.log, Logset=1, MainWP='"0,1,-1,-1,-1,-1,20,50,560,236,"')
+    main = d.start()
+    d.click(main, *d.controls["IDC_SOURCE"])
+    d.run("xdotool", "type", "--delay", "50", "Zw")
+    d.run("xdotool", "sleep", "0.5", "key", "--delay", "300", "Down", "Return", "Return")
+    d.logged("Connect ok.")
+    d.keys(main, "alt+s")
+    d.logged("# (5) Usertables #")
+    d.keys(main, "alt+d", "alt+b")
+    d.wait("the program's end", lambda: d.app.poll() is not None)
+    check(d.stored()["ODBC"] == "ZweiteQuelle", f"chosen: {d.stored()}")
+    main = d.start()
+    d.click(main, *d.controls["IDC_SOURCE"])
+    d.keys(main, "ctrl+a")
+    d.run("xdotool", "type", "--delay", "20", f"Driver=SQLite3;Database={d.work}/journey.db")
+    d.keys(main, "Return")
+    d.wait("the second log-on", lambda: d.log_lines().count("Connect ok.") == 2)
+    d.keys(main, "alt+s")
+    d.wait("the tables", lambda: d.log_lines().count("# (5) Usertables #") == 2)
+
+
 JOURNEYS = {f.__name__: f for f in (export, struktur, toolwindows, copy, firststart, absurd,
-                                    cancel, sqlcancel)}
+                                    cancel, sqlcancel, quelle)}
 
 
 def main():
