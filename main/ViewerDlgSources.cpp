@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <algorithm>
 
 void CViewerDlg::SetUpSourceCompleter()
 {
