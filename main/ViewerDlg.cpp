@@ -80,6 +80,7 @@ void CViewerDlg::OnInitDialog()
     m_odbc.SetQuestionHandler(AskWhetherToQuit);
     m_odbc.SetQuiet(true);
     ConnectControls();
+    SetUpSourceCompleter();
 }
 
 void CViewerDlg::ConnectControls()

@@ -24,6 +24,7 @@ class CTablesDlg;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
+class QStandardItemModel;
 class QRect;
 class QSize;
 struct WindowPlacement;
@@ -115,21 +116,24 @@ public:
     void OnExportToFile();
     // Whether the table commands can run now: logged on, a database selected, no command.
     bool TableCommandsReady() const;
-    // The logon of the session, for another window's own session to the same data source; the
-    // password stays in memory.
+    // The log-on of the current session, password included, for a window that reads through a
+    // session of its own; empty while not connected. Never to be shown or stored.
     struct CLogon
     {
         std::string source, user, password;
     };
     CLogon Logon() const
     {
-        return {m_strSource, m_strUser, m_strPassword};
+        return {m_strConnectedSource, m_strConnectedUser, m_strConnectedPassword};
     }
-    // The data source as the user named it at Connect.
-    const std::string& SourceName() const
+    // The data source as the user named it at Connect, as it may be shown: a connection string
+    // without its password.
+    std::string SourceName() const
     {
-        return m_strSource;
+        return COdbcConnection::WithoutPassword(m_strConnectedSource);
     }
+    // Logs conn on (quietly) as logon says; Connect's return code. Safe on any thread.
+    static int OpenSecondConnection(COdbcConnection& conn, const CLogon& logon);
 
     // The SQL command's statement and the history of this run.
     void SetSqlText(const std::string& text);
@@ -193,11 +197,14 @@ public slots:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OnInitDialog();
+    void SetUpSourceCompleter();
+    void ReadDataSources();
     void ConnectControls();
     void OnConnect();
     void OnSelect();
@@ -240,11 +247,16 @@ private:
     QPushButton* m_pBtnDisconnect = nullptr;
     QPushButton* m_pBtnSelect = nullptr;
     QComboBox* m_pComboDatabase = nullptr;
+    // The configured data sources that Quelle offers.
+    QStandardItemModel* m_pSourceModel = nullptr;
     std::unique_ptr<std::vector<std::string>> m_pHistory;
     std::string m_strDatabase;
     std::string m_strPassword;
     std::string m_strUser;
     std::string m_strSource;
+    std::string m_strConnectedSource;
+    std::string m_strConnectedUser;
+    std::string m_strConnectedPassword;
     std::string m_strSql;
     std::string m_strLogPath;
     std::string m_strMessage;

@@ -74,7 +74,7 @@ void CViewerDlg::OnConnect()
     // source likes: both run where the window does not wait for them.
     bool connected = false;
     if (!RunOnWorker([this, &connected] { connected = ConnectSource(); },
-                     "Anmelden bei " + m_strSource))
+                     "Anmelden bei " + COdbcConnection::WithoutPassword(m_strSource)))
         return;
     if (connected && CommandCancelled()) {
         // The log-on itself cannot be interrupted; the user who stopped it wants no session.
@@ -96,6 +96,9 @@ void CViewerDlg::OnConnect()
         return;
     }
 
+    m_strConnectedSource = m_strSource;
+    m_strConnectedUser = m_strUser;
+    m_strConnectedPassword = m_strPassword;
     ClearInfoIfAutoDel();
     Output("Connect ok.");
     std::vector<QString> databases;
@@ -180,4 +183,13 @@ void CViewerDlg::OnDisconnect()
         m_pTablesDlg->ClearTables();
     // The session ends too: a viewer left logged on would hold the server's resources and locks.
     m_odbc.Disconnect();
+    m_strConnectedSource.clear();
+    m_strConnectedUser.clear();
+    m_strConnectedPassword.clear();
+}
+
+int CViewerDlg::OpenSecondConnection(COdbcConnection& conn, const CLogon& logon)
+{
+    conn.SetQuiet(true);
+    return conn.Connect(logon.source.c_str(), logon.user.c_str(), logon.password.c_str());
 }

@@ -124,7 +124,7 @@ void CViewerDlg::SaveSettings()
     key.SetString(Switch(m_bAutoDel), "AutoDel");
     key.SetString(Switch(m_bShowInfo), "Info");
     key.SetString(Switch(m_bShowTabs), "Tabs");
-    key.SetString(m_strSource, "ODBC");
+    key.SetString(COdbcConnection::WithoutPassword(m_strSource), "ODBC");
     key.SetString(m_strUser, "User");
     key.SetString(m_strDatabase, "Database");
     key.SetString(mainPlacement, "MainWP");

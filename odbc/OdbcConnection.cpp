@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <odbcinst.h>
 
 namespace {
@@ -210,19 +211,84 @@ DriverFamily FamilyOfLibrary(std::string library)
     return DriverFamily::Unknown;
 }
 
-// The data source's driver entry names the driver, and the driver's entry its library; an
-// entry may also name the library itself. Only read: the user's files stay as they are.
+// The driver's entry names its library; a connection string or a data source may also name
+// the library itself. Only read: the user's files stay as they are.
+DriverFamily FamilyOfDriver(const std::string& driver)
+{
+    char library[1024] = "";
+    // An empty section name would list every section instead.
+    if (!driver.empty())
+        SQLGetPrivateProfileString(driver.c_str(), "Driver", "", library, sizeof library,
+                                   "odbcinst.ini");
+    return FamilyOfLibrary(library[0] != '\0' ? library : driver);
+}
+
 DriverFamily FamilyOfDataSource(const std::string& dsn)
 {
-    if (dsn.empty())
-        return DriverFamily::Unknown;
     char driver[512] = "";
-    char library[1024] = "";
-    SQLGetPrivateProfileString(dsn.c_str(), "Driver", "", driver, sizeof driver, "odbc.ini");
-    // An empty section name would list every section instead.
-    if (driver[0] != '\0')
-        SQLGetPrivateProfileString(driver, "Driver", "", library, sizeof library, "odbcinst.ini");
-    return FamilyOfLibrary(library[0] != '\0' ? library : driver);
+    if (!dsn.empty())
+        SQLGetPrivateProfileString(dsn.c_str(), "Driver", "", driver, sizeof driver, "odbc.ini");
+    return FamilyOfDriver(driver);
+}
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Trimmed(const std::string& text, std::size_t begin, std::size_t end)
+{
+    while (begin < end && text[begin] == ' ')
+        ++begin;
+    while (end > begin && text[end - 1] == ' ')
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+// Calls attribute(KEYWORD, value, begin, end) for each keyword=value of a connection string,
+// [begin, end) being the attribute's place in it. A braced value may hold ";" and "}}" stands
+// for "}" in it; the value is handed over without its braces.
+template <typename F> void ForEachAttribute(const std::string& text, F attribute)
+{
+    for (std::size_t begin = 0; begin < text.size();) {
+        const std::size_t equals = std::min(text.find('=', begin), text.size());
+        std::size_t end = std::min(text.find(';', begin), text.size());
+        std::string value;
+        if (equals < end) {
+            std::size_t v = equals + 1;
+            while (v < text.size() && text[v] == ' ')
+                ++v;
+            if (v < text.size() && text[v] == '{') {
+                for (++v; v < text.size(); ++v) {
+                    if (text[v] == '}' && (v + 1 == text.size() || text[v + 1] != '}')) {
+                        ++v;
+                        break;
+                    }
+                    value += text[v];
+                    v += text[v] == '}';
+                }
+                end = std::min(text.find(';', v), text.size());
+            } else {
+                value = Trimmed(text, v, end);
+            }
+        }
+        attribute(Upper(Trimmed(text, begin, std::min(equals, end))), value, begin, end);
+        begin = end + 1;
+    }
+}
+
+// A connection string names its driver itself, or a data source that does.
+DriverFamily FamilyOfConnectionString(const std::string& text)
+{
+    DriverFamily family = DriverFamily::Unknown;
+    ForEachAttribute(text, [&family](const std::string& keyword, const std::string& value,
+                                     std::size_t, std::size_t) {
+        if (family == DriverFamily::Unknown && (keyword == "DRIVER" || keyword == "DSN"))
+            family = keyword == "DRIVER" ? FamilyOfDriver(value) : FamilyOfDataSource(value);
+    });
+    return family;
 }
 
 // MariaDB Connector/ODBC streams a forward-only result with NO_CACHE=1 from 3.1.17 on; older
@@ -293,9 +359,11 @@ void AppendAttribute(std::string& text, const char* keyword, const char* value)
 SQLRETURN LogOn(SQLHDBC hdbc, const std::string& dsn, const char* user, const char* password,
                 DriverFamily family)
 {
+    const bool connectionString = COdbcConnection::IsConnectionString(dsn);
     // MariaDB's driver trims blanks off the ends of every value of a connection string, braced
     // or not: such a name or password reaches the server whole only through SQLConnect.
-    if (family == DriverFamily::MariaDB && (HasBlankEnd(user) || HasBlankEnd(password))) {
+    if (family == DriverFamily::MariaDB && !connectionString &&
+        (HasBlankEnd(user) || HasBlankEnd(password))) {
         // Copies, because the driver manager wants writable buffers.
         std::string dsnCopy = dsn, userCopy = user, passwordCopy = password;
         const SQLRETURN r = SQLConnect(hdbc, reinterpret_cast<SQLCHAR*>(dsnCopy.data()), SQL_NTS,
@@ -310,7 +378,10 @@ SQLRETURN LogOn(SQLHDBC hdbc, const std::string& dsn, const char* user, const ch
     // and leaves a copy of the password behind.
     text.reserve(32 + streaming.size() +
                  2 * (dsn.size() + std::strlen(user) + std::strlen(password)));
-    AppendAttribute(text, "DSN", dsn.c_str());
+    if (connectionString)
+        text.append(dsn, 0, dsn.find_last_not_of("; ") + 1);
+    else
+        AppendAttribute(text, "DSN", dsn.c_str());
     if (*user != '\0')
         AppendAttribute(text, "UID", user);
     if (*password != '\0')
@@ -343,10 +414,16 @@ int COdbcConnection::Connect(const char* source, const char* user, const char* p
     }
     SQLSetConnectOption(m_hdbc, SQL_LOGIN_TIMEOUT, 5);
 
-    const std::string dsn = source ? source : "";
+    std::string dsn = source ? source : "";
+    // A connection string may hold a password: no copy of it is left behind in freed memory.
+    const std::unique_ptr<std::string, void (*)(std::string*)> wipe(
+        &dsn, [](std::string* text) { explicit_bzero(text->data(), text->size()); });
     const char* const uid = user ? user : "";
     const char* const pwd = password ? password : "";
-    DriverFamily family = FamilyOfDataSource(dsn);
+    // Only the text of a connection string carries the attributes that make a driver stream.
+    const bool viaString = IsConnectionString(dsn) || (!HasBlankEnd(uid) && !HasBlankEnd(pwd));
+    DriverFamily family =
+        IsConnectionString(dsn) ? FamilyOfConnectionString(dsn) : FamilyOfDataSource(dsn);
     r = LogOn(m_hdbc, dsn, uid, pwd, family);
     if (Succeeded(r) && family == DriverFamily::Unknown) {
         // The data source's entry did not tell the driver; the driver itself does. Logged on
@@ -355,10 +432,9 @@ int COdbcConnection::Connect(const char* source, const char* user, const char* p
         SQLSMALLINT length = 0;
         if (Succeeded(SQLGetInfo(m_hdbc, SQL_DRIVER_NAME, name, sizeof name, &length)))
             family = FamilyOfLibrary(name);
-        const bool again =
-            family == DriverFamily::MariaDB
-                ? MariaDbHonoursNoCache(m_hdbc) && !HasBlankEnd(uid) && !HasBlankEnd(pwd)
-                : family != DriverFamily::Unknown;
+        const bool again = family == DriverFamily::MariaDB
+                               ? MariaDbHonoursNoCache(m_hdbc) && viaString
+                               : family != DriverFamily::Unknown;
         if (again) {
             SQLDisconnect(m_hdbc);
             r = LogOn(m_hdbc, dsn, uid, pwd, family);
@@ -371,10 +447,47 @@ int COdbcConnection::Connect(const char* source, const char* user, const char* p
         return r;
     }
     m_bStreams = family == DriverFamily::SQLite || family == DriverFamily::PostgreSQL ||
-                 (family == DriverFamily::MariaDB && MariaDbHonoursNoCache(m_hdbc) &&
-                  !HasBlankEnd(uid) && !HasBlankEnd(pwd));
+                 (family == DriverFamily::MariaDB && MariaDbHonoursNoCache(m_hdbc) && viaString);
     std::lock_guard<std::mutex> lock(m_handleMutex);
     return SQLAllocStmt(m_hdbc, &m_hstmt);
+}
+
+std::string COdbcConnection::WithoutPassword(const std::string& source)
+{
+    if (!IsConnectionString(source))
+        return source;
+    std::string kept;
+    ForEachAttribute(source, [&](const std::string& keyword, const std::string&, std::size_t begin,
+                                 std::size_t end) {
+        if (keyword != "PWD" && keyword != "PASSWORD")
+            kept.append(kept.empty() ? "" : ";").append(source, begin, end - begin);
+    });
+    return kept;
+}
+
+std::vector<std::pair<std::string, std::string>> COdbcConnection::DataSources()
+{
+    std::vector<std::pair<std::string, std::string>> sources;
+    SQLHENV henv = SQL_NULL_HENV;
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv)))
+        return sources;
+    SQLSetEnvAttr(henv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    for (SQLUSMALLINT first : {SQL_FETCH_FIRST_USER, SQL_FETCH_FIRST_SYSTEM}) {
+        SQLCHAR name[SQL_MAX_DSN_LENGTH + 1], description[512];
+        SQLSMALLINT nameLength = 0, descriptionLength = 0;
+        for (SQLUSMALLINT direction = first;
+             Succeeded(SQLDataSources(henv, direction, name, sizeof name, &nameLength, description,
+                                      sizeof description, &descriptionLength));
+             direction = SQL_FETCH_NEXT) {
+            const std::string dsn = reinterpret_cast<char*>(name);
+            // A user's data source hides a system one of the same name.
+            if (std::none_of(sources.begin(), sources.end(),
+                             [&dsn](const auto& source) { return source.first == dsn; }))
+                sources.emplace_back(dsn, reinterpret_cast<char*>(description));
+        }
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, henv);
+    return sources;
 }
 
 void COdbcConnection::Disconnect()
@@ -515,9 +628,8 @@ std::string COdbcConnection::GetColumnName(int column, bool trimmed)
 int COdbcConnection::GetColumnSqlType(int column)
 {
     GetColumnType(column);
-    return column > 0 && static_cast<std::size_t>(column) < m_sqlTypes.size()
-               ? m_sqlTypes[column]
-               : SQL_UNKNOWN_TYPE;
+    return column > 0 && static_cast<std::size_t>(column) < m_sqlTypes.size() ? m_sqlTypes[column]
+                                                                              : SQL_UNKNOWN_TYPE;
 }
 
 int COdbcConnection::GetColumnType(int column)
@@ -553,10 +665,9 @@ void COdbcConnection::BindColumns()
         // on a bound column, and in any order, only where the driver says so.
         SQLUINTEGER extensions = 0;
         const SQLUINTEGER needed = SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND;
-        m_nGetDataAnyColumn =
-            Succeeded(SQLGetInfo(m_hdbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions,
-                                 nullptr)) &&
-            (extensions & needed) == needed;
+        m_nGetDataAnyColumn = Succeeded(SQLGetInfo(m_hdbc, SQL_GETDATA_EXTENSIONS, &extensions,
+                                                   sizeof extensions, nullptr)) &&
+                              (extensions & needed) == needed;
     }
     if (!m_nGetDataAnyColumn)
         return;
@@ -803,11 +914,11 @@ bool COdbcConnection::IsBlankPadded(int column)
         // driver names it like character(1), which loads the same either way. (SQLite keeps
         // every text as stored; its driver describes a CHAR column as VARCHAR.)
         SQLLEN size = 0;
-        const bool onebyte = GetDbmsName() == "PostgreSQL" &&
-                             Succeeded(SQLColAttribute(m_hstmt, static_cast<SQLUSMALLINT>(column),
-                                                       SQL_DESC_LENGTH, nullptr, 0, nullptr,
-                                                       &size)) &&
-                             size <= 1;
+        const bool onebyte =
+            GetDbmsName() == "PostgreSQL" &&
+            Succeeded(SQLColAttribute(m_hstmt, static_cast<SQLUSMALLINT>(column), SQL_DESC_LENGTH,
+                                      nullptr, 0, nullptr, &size)) &&
+            size <= 1;
         padded = onebyte ? -1 : 1;
     }
     return padded > 0;

@@ -10,6 +10,7 @@
 #include <sqlext.h>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 // The program's only owner of ODBC handles: one environment, one connection and one statement,
@@ -28,9 +29,18 @@ public:
     void SetQuiet(bool quiet) { m_bQuiet = quiet; }
     void SetQuestionHandler(QuestionHandler handler) { m_question = std::move(handler); }
 
-    // Logs on to a data source by its name, asking its driver to hand out a forward-only result
-    // row by row where the driver can (the data source's own entry stays as it is).
+    // Logs on to a data source by its name, or by a connection string ("Driver=SQLite3;
+    // Database=..."), asking its driver to hand out a forward-only result row by row where the
+    // driver can (the data source's own entry stays as it is).
     int Connect(const char* source, const char* user, const char* password);
+    static bool IsConnectionString(const std::string& source)
+    {
+        return source.find('=') != std::string::npos;
+    }
+    // The source as it may be shown, logged and stored: a connection string loses its password.
+    static std::string WithoutPassword(const std::string& source);
+    // The configured user and system data sources, each with its driver's name.
+    static std::vector<std::pair<std::string, std::string>> DataSources();
     // Whether this session's results come from the driver as they are fetched, rather than
     // read whole into memory first.
     bool StreamsResults() const { return m_bStreams; }

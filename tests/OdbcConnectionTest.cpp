@@ -133,6 +133,45 @@ TEST_P(OdbcConnectionTest, ResultsStreamWhereTheDriverCan)
     }
 }
 
+// A connection string logs on as a data source does: streaming asked of its driver, a typed user
+// and password added braced (the long ones hold "; {} =" and blanks at their ends).
+TEST_P(OdbcConnectionTest, ConnectionStringsLogOnAsDataSourcesDo)
+{
+    const bool streams = m_conn.StreamsResults();
+    DataSource s = db().source();
+    s.dsn = isSQLite() ? "Driver={SQLite3};Database=" + OdbcConfigDir() + "/test.db; "
+                       : "DSN=" + s.dsn + ";";
+    if (const char* user = std::getenv("TAVRIN_PG_LONG_USER"); user && isPostgres())
+        s = {s.dsn, user, std::getenv("TAVRIN_PG_LONG_PASSWORD")};
+    db().CreateTable("quelle", {{"n", "INTEGER", "INTEGER"}}, {{"7"}});
+    ASSERT_EQ(Connect(m_conn, s), 0) << ErrorText(m_conn);
+    EXPECT_EQ(m_conn.StreamsResults(), streams);
+    EXPECT_EQ(Rows(isSQLite()     ? "SELECT n FROM quelle"
+                   : isPostgres() ? "SELECT current_user"
+                                  : "SELECT substring_index(current_user(), '@', 1)"),
+              (isSQLite() ? "7" : s.user) + "\n");
+}
+
+// Quelle offers each data source once with its driver, though the tests' user and system
+// configuration are one file; what is shown or stored of a connection string has no password.
+TEST(OdbcConnectionText, DataSourcesAndConnectionStringsWithoutPassword)
+{
+    OdbcConfigDir();
+    std::string listed;
+    for (const auto& [name, driver] : COdbcConnection::DataSources())
+        listed += name + "=" + driver + ";";
+    EXPECT_EQ(listed, "TavrinSQLite=SQLite3;TavrinSQLiteWhole=SQLite3;TavrinBroken=Missing;"
+                      "TavrinPg=PostgreSQL ANSI;TavrinPgWhole=PostgreSQL ANSI;"
+                      "TavrinMaria=MariaDB;TavrinMariaWhole=MariaDB;");
+    const std::pair<const char*, const char*> texts[] = {
+        {"Lager PWD", "Lager PWD"},
+        {"DSN=x;PWD=geheim;UID=u", "DSN=x;UID=u"},
+        {"Driver={A;B};Password={ge;}}h=eim};Database=d", "Driver={A;B};Database=d"},
+        {" pwd = x ;DSN=y;", "DSN=y"}};
+    for (const auto& [text, shown] : texts)
+        EXPECT_EQ(COdbcConnection::WithoutPassword(text), shown) << text;
+}
+
 TEST_P(OdbcConnectionTest, FailureOutsideQuietModeAsksWhetherToQuit)
 {
     std::string questions;

@@ -109,6 +109,34 @@ TEST_P(ViewerDlgTest, ConnectSelectDisconnect)
     EXPECT_NE(ReadFileBytes(SettingsFile()).find("Database=Alpha\n"), std::string::npos);
 }
 
+// A connection string in Quelle logs on and is stored like a name, and a second
+// connection logs on alike; its password reaches no file and no window.
+TEST_P(ViewerDlgTest, ConnectionStringKeepsItsPasswordToItself)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("Tavrin.log");
+    WriteFileBytes(SettingsFile(), "[General]\nLogging=" + log.toStdString() + "\nLogset=1\n");
+    const std::string secret = isSQLite() ? "Geheim-4711" : db().source().password;
+    const std::string shown = isSQLite() ? "Driver=SQLite3;Database=" + OdbcConfigDir() + "/test.db"
+                                         : "DSN=" + db().source().dsn;
+    {
+        CViewerDlg dlg;
+        dlg.show();
+        FillLogin(dlg, {"PWD={" + secret + "};" + shown, db().source().user, ""}, "");
+        ClickButton(dlg, "IDC_CONNECT");
+        ClickButton(dlg, "IDC_SELECT");
+        COdbcConnection second;
+        EXPECT_EQ(CViewerDlg::OpenSecondConnection(second, dlg.Logon()), 0)
+            << "log-on, then a second one alike";
+        const std::string info = dlg.InfoDlg()->Text();
+        ClickButton(dlg, "IDC_QUIT");
+        for (const std::string& text : {ReadFileBytes(SettingsFile()), ReadFileBytes(log), info})
+            EXPECT_EQ(text.find(secret), std::string::npos) << text;
+    }
+    CViewerDlg again;
+    EXPECT_EQ(Child<QLineEdit>(&again, "IDC_SOURCE")->text().toStdString(), shown);
+}
+
 INSTANTIATE_DRIVER_SUITE(ViewerDlgTest);
 
 TEST(ViewerDlgSettings, DamagedSettingsThenLogFileThenRestart)

@@ -124,7 +124,8 @@ void CDataDlg::ShowTable(const CViewerDlg::CLogon& logon, const std::string& nam
 {
     setWindowTitle(QString::fromStdString("Daten: " + name));
     m_logon = logon;
-    m_status = "Anmelden bei " + QString::fromStdString(logon.source) + " ...";
+    m_status = QString::fromStdString("Anmelden bei " +
+                                      COdbcConnection::WithoutPassword(logon.source) + " ...");
     m_ui->IDC_STATUS->setText(m_status);
     // Opened from Tabellen, it takes over the keyboard there: the grid first, for Ctrl+C.
     m_grid->setFocus();
@@ -135,9 +136,7 @@ void CDataDlg::ShowTable(const CViewerDlg::CLogon& logon, const std::string& nam
     });
     Start("Daten von " + name, [this, schema, catalog, name] {
         if (!m_bConnected) {
-            m_odbc.SetQuiet(true);
-            const int r = m_odbc.Connect(m_logon.source.c_str(), m_logon.user.c_str(),
-                                         m_logon.password.c_str());
+            const int r = CViewerDlg::OpenSecondConnection(m_odbc, m_logon);
             if (!Succeeded(r)) {
                 std::string error;
                 m_odbc.GetErrorText(error);

@@ -64,7 +64,8 @@ class Desktop:
                         XDG_RUNTIME_DIR=os.path.join(self.work, "runtime"), ODBCSYSINI=self.work,
                         ODBCINI=os.path.join(self.work, "odbc.ini"), QT_QPA_PLATFORM="xcb")
         self.write("odbcinst.ini", "[SQLite3]\nDriver=libsqlite3odbc.so\n")
-        self.write("odbc.ini", f"[Journey]\nDriver=SQLite3\nDatabase={self.work}/journey.db\n")
+        self.write("odbc.ini", "".join(f"[{name}]\nDriver=SQLite3\nDatabase={self.work}/journey.db\n"
+                                       for name in ("Journey", "ZweiteQuelle")))
         with sqlite3.connect(os.path.join(self.work, "journey.db")) as db:
             db.executescript("""
                 CREATE TABLE alpha (id INTEGER, name VARCHAR(20));
@@ -414,8 +415,28 @@ def data(d):
     d.gone("Daten: omega")
 
 
+def quelle(d):
+    """Quelle offers the data sources: "Zw", Down, Enter chooses ZweiteQuelle, Enter logs on. A
+    connection string opens the SQLite file without a data source."""
+    d.store(Logging=d.log, Logset=1, MainWP='"0,1,-1,-1,-1,-1,20,50,560,236,"')
+    main = d.start()
+    d.click(main, *d.controls["IDC_SOURCE"])
+    d.run("xdotool", "type", "--delay", "50", "Zw")
+    d.run("xdotool", "sleep", "0.5", "key", "--delay", "300", "Down", "Return", "Return")
+    d.logged("Connect ok.")
+    d.keys(main, "alt+s")
+    d.logged("# (5) Usertables #")
+    d.keys(main, "alt+d")
+    d.click(main, *d.controls["IDC_SOURCE"])
+    d.keys(main, "ctrl+a")
+    d.run("xdotool", "type", "--delay", "20", f"Driver=SQLite3;Database={d.work}/journey.db")
+    d.keys(main, "Return", "alt+s")
+    d.wait("the tables through the connection string",
+           lambda: d.log_lines().count("# (5) Usertables #") == 2)
+
+
 JOURNEYS = {f.__name__: f for f in (export, struktur, toolwindows, copy, firststart, absurd,
-                                    cancel, sqlcancel, data)}
+                                    cancel, sqlcancel, data, quelle)}
 
 
 def main():
