@@ -7,6 +7,8 @@
 #include "tools/InfoDlg.h"
 #include "tools/TablesDlg.h"
 
+#include <set>
+
 using DataDlgTest = DriverTest;
 using C = ColumnDef;
 
@@ -167,6 +169,12 @@ TEST_P(DataDlgTest, FetchesLazilyRunsStatementsAndStops)
         ASSERT_TRUE(Settled(*data)) << step.step;
         EXPECT_EQ(data->StatusText().substr(0, step.status.size()), step.status) << step.step;
         EXPECT_EQ(model.LoadedRows(), step.rows) << step.step;
+        // Every row once, none changed by the batches after it.
+        std::set<std::string> values;
+        for (std::size_t row = 0; row < model.LoadedRows(); ++row)
+            values.insert(model.Text(row, 0));
+        EXPECT_EQ(values.size(), step.rows) << step.step;
+        EXPECT_TRUE(step.rows < 2500 || (values.count("0") && values.count("2499"))) << step.step;
     }
     const Lines info = dlg.InfoDlg()->Entries();
     const auto failed = std::find(info.begin(), info.end(), "SQL failed.");
