@@ -47,9 +47,9 @@ bool CViewerDlg::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::FocusIn &&
             static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
             ReadDataSources();
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_Down &&
-            key->modifiers() == Qt::AltModifier) {
+        const auto* key =
+            event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+        if (key && key->key() == Qt::Key_Down && key->modifiers() == Qt::AltModifier) {
             QCompleter* completer = m_ui->IDC_SOURCE->completer();
             completer->setCompletionPrefix("");
             completer->complete();
