@@ -679,12 +679,19 @@ void COdbcConnection::BindColumns()
     for (int c = 1; c <= columns; ++c) {
         const int kind = GetColumnType(c);
         const int sqlType = GetColumnSqlType(c);
-        if (!ReadsAsText(kind, sqlType))
-            continue;
-        // The sizes of the first piece ReadWhole reads: a number's text is short, and the
-        // SQLite driver pads a character buffer with zeros to its end.
+        if (!ReadsAsText(kind, sqlType)) {
+            // A double the driver gives in full only as a double (see ReadValue) is bound as one.
+            if (kind != KindFloat && kind != KindDouble)
+                continue;
+            total = (total + sizeof(double) - 1) / sizeof(double) * sizeof(double);
+            m_bound[c].cType = SQL_C_DOUBLE;
+            m_bound[c].size = sizeof(double);
+        } else {
+            // The sizes of the first piece ReadWhole reads: a number's text is short, and the
+            // SQLite driver pads a character buffer with zeros to its end.
+            m_bound[c].size = kind == KindChar ? kFirstPieceSize : kNumberPieceSize;
+        }
         m_bound[c].offset = total;
-        m_bound[c].size = kind == KindChar ? kFirstPieceSize : kNumberPieceSize;
         total += static_cast<std::size_t>(m_bound[c].size);
     }
     if (total == 0)
@@ -694,7 +701,7 @@ void COdbcConnection::BindColumns()
         CBoundColumn& bound = m_bound[c];
         if (bound.size == 0)
             continue;
-        if (!Succeeded(SQLBindCol(m_hstmt, static_cast<SQLUSMALLINT>(c), SQL_C_CHAR,
+        if (!Succeeded(SQLBindCol(m_hstmt, static_cast<SQLUSMALLINT>(c), bound.cType,
                                   m_boundData.data() + bound.offset, bound.size,
                                   &bound.indicator))) {
             // Every value is then read with SQLGetData, as without binding.
@@ -838,7 +845,14 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType, bool
         // six digits.
         double number = 0;
         SQLLEN indicator = 0;
-        r = SQLGetData(m_hstmt, value.m_nColumn, SQL_C_DOUBLE, &number, 0, &indicator);
+        const CBoundColumn* bound = BoundAs(value.m_nColumn, SQL_C_DOUBLE);
+        if (bound) {
+            indicator = bound->indicator;
+            std::memcpy(&number, m_boundData.data() + bound->offset, sizeof number);
+            r = SQL_SUCCESS;
+        } else {
+            r = SQLGetData(m_hstmt, value.m_nColumn, SQL_C_DOUBLE, &number, 0, &indicator);
+        }
         isNull = indicator == SQL_NULL_DATA;
         if (Succeeded(r) && !isNull)
             AppendDouble(text, number);
@@ -851,11 +865,7 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType, bool
         // from that text, so reading the text directly gives the same double at less cost.
         // A number's text is short: a small first piece spares the driver padding 512 bytes.
         const bool numeric = kind != KindChar;
-        const auto column = static_cast<std::size_t>(value.m_nColumn);
-        const CBoundColumn* bound =
-            m_binding == Binding::Bound && column < m_bound.size() && m_bound[column].size > 0
-                ? &m_bound[column]
-                : nullptr;
+        const CBoundColumn* bound = BoundAs(value.m_nColumn, SQL_C_CHAR);
         if (bound && bound->indicator == SQL_NULL_DATA) {
             isNull = true;
             r = SQL_SUCCESS;
@@ -900,6 +910,15 @@ void COdbcConnection::ReadValue(CColumnValue& value, int kind, int sqlType, bool
         TrimRight(text);
     else if ((sqlType == SQL_CHAR || sqlType == SQL_WCHAR) && IsBlankPadded(value.m_nColumn))
         TrimBlanks(text);
+}
+
+const COdbcConnection::CBoundColumn* COdbcConnection::BoundAs(int column, SQLSMALLINT cType) const
+{
+    const auto at = static_cast<std::size_t>(column);
+    return m_binding == Binding::Bound && column > 0 && at < m_bound.size() &&
+                   m_bound[at].size > 0 && m_bound[at].cType == cType
+               ? &m_bound[at]
+               : nullptr;
 }
 
 bool COdbcConnection::IsBlankPadded(int column)

@@ -146,14 +146,17 @@ private:
     std::vector<short> m_sqlTypes;
     // Per character column: 1 padded with blanks, -1 not, 0 not yet asked.
     std::vector<signed char> m_padded;
-    // Columns read as text are bound, so that one SQLFetch brings a row's values instead of a
-    // SQLGetData per value; a value longer than its buffer is read again whole with SQLGetData.
+    // Columns read as text (or as doubles) are bound, so that one SQLFetch brings a row's values
+    // instead of a SQLGetData per value; a value longer than its buffer is read again whole with
+    // SQLGetData.
     // Decided at the first Fetch of a result set; a column with size 0 is not bound.
     struct CBoundColumn
     {
         std::size_t offset = 0;
         SQLLEN size = 0;
         SQLLEN indicator = 0;
+        // SQL_C_CHAR, or SQL_C_DOUBLE for a double a driver hands out in full only as one.
+        SQLSMALLINT cType = SQL_C_CHAR;
     };
     enum class Binding
     {
@@ -162,6 +165,8 @@ private:
         Bound
     };
     Binding m_binding = Binding::Undecided;
+    // The column's binding where it is bound in that C type, else null.
+    const CBoundColumn* BoundAs(int column, SQLSMALLINT cType) const;
     std::vector<CBoundColumn> m_bound;
     std::vector<char> m_boundData;
     // Whether the driver lets SQLGetData read any column, bound ones too: asked once a session.

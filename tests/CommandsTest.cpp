@@ -483,7 +483,11 @@ TEST_P(ExportCorpusTest, ScriptsLoadBackEveryValueExactly)
                            {"'-0'", "NULL", "2.5", "'10:00'", "1e999", "2.5"},
                            {"2.5", "'x'", "X'00'", "2.5", "-1e999", "'12abc'"},
                            {"X'00FF'", "''", "''", "NULL", "'x'", "7"},
-                           {"1e999", "'7'", "-1e999", "-1e999", "0.5", "X'01'"}}});
+                           {"1e999", "'7'", "-1e999", "-1e999", "0.5", "X'01'"},
+                           // Every value but one of its column's usual class, and all of them.
+                           {"'u'", "X''", "X'01'", "'10:00'", "2.5", "7"},
+                           {"'v'", "'w'", "X'02'", "NULL", "0.5", "-3"},
+                           {"'w'", "''", "X''", "'11:00'", "-1e999", "1e999"}}});
     // Columns the database fills: generated ones and an identity.
     const auto computed = [this](const char* n, const char* w) {
         return isSQLite() ? Row{n, w} : Row{isPostgres() ? "DEFAULT" : n, "DEFAULT", w, "DEFAULT"};

@@ -74,6 +74,9 @@ struct CCatalogColumn
     bool invisible = false;
     // SQLite: the column's affinity makes a quoted number the same number again.
     bool numericAffinity = false;
+    // SQLite: the storage class most of the column's values are expected to have: 'r' a number,
+    // 't' text, 'b' bytes.
+    char usual = 't';
 };
 
 // What the catalog tells of a table; known is false where it could not be asked.
@@ -109,6 +112,20 @@ bool NumericAffinity(std::string type)
         return true;
     return !type.empty() && type != "ANY" && !Contains(type, "CHAR") && !Contains(type, "CLOB") &&
            !Contains(type, "TEXT") && !Contains(type, "BLOB");
+}
+
+// The storage class a column's values usually have, by its declared type: only a guess that
+// spares most rows their class letters, never what decides a value's literal. Dates and times
+// are mostly kept as text, though their affinity is numeric.
+char UsualStorageClass(std::string type)
+{
+    for (char& c : type)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (Contains(type, "BLOB") || Contains(type, "BIN"))
+        return 'b';
+    if (!NumericAffinity(type) || Contains(type, "DATE") || Contains(type, "TIME"))
+        return 't';
+    return 'r';
 }
 
 // One catalog query: the table's columns in their order, what each takes, and (PostgreSQL)
@@ -156,6 +173,7 @@ CTableShape ReadShape(CViewerDlg& main, ScriptDialect dialect, const std::string
                 continue;
             column.generated = hidden != "0";
             column.numericAffinity = NumericAffinity(second);
+            column.usual = UsualStorageClass(second);
         } else if (dialect == ScriptDialect::PostgreSQL) {
             column.generated = !second.empty();
             column.alwaysIdentity = connection.GetColumnText(3) == "a";
@@ -186,7 +204,39 @@ struct CTablePlan
     // whether a number keeps the literal of the column's kind.
     bool storageClasses = false;
     std::vector<bool> numericAffinity;
+    // The letters that stand for the first column where it is NULL: every value of the row is
+    // NULL or of its column's usual class.
+    std::string usualClasses;
 };
+
+bool IsBinarySqlType(int sqlType)
+{
+    return sqlType == SQL_BINARY || sqlType == SQL_VARBINARY || sqlType == SQL_LONGVARBINARY;
+}
+
+// Whether a number in a column of the result set keeps the literal of the column's kind (SQLite):
+// its affinity turns the quoted number back into the same number.
+bool NumberKeepsKind(COdbcConnection& connection, int column, bool numericAffinity)
+{
+    return numericAffinity && connection.GetColumnType(column) != COdbcConnection::KindDefault &&
+           !IsBinarySqlType(connection.GetColumnSqlType(column));
+}
+
+// The condition under which a value's class letter may be replaced by its column's usual one:
+// 'r' (numbers, which the export writes alike whether integer or real where the number keeps
+// its kind) by a comparison with '' that only numbers pass, 't' and 'b' by where text and bytes
+// sort. Comparisons cost SQLite less than typeof(); NULL passes every one of them. The unary
+// plus takes the column's affinity off the comparison, which would otherwise try to make a
+// number of '' in every row.
+std::string UsualClassCondition(const std::string& quoted, char usual)
+{
+    const std::string value = "+" + quoted;
+    if (usual == 'r')
+        return "(" + value + " < '' Collate Binary) Is Not 0";
+    if (usual == 'b')
+        return "(" + value + " >= x'') Is Not 0";
+    return "(" + value + " >= '' Collate Binary And " + value + " < x'') Is Not 0";
+}
 
 // Plans the select list and the insert's column list of tables[t] (every table of the export,
 // as statements name them). Every row must load back into an empty copy as it was: generated
@@ -202,6 +252,7 @@ bool PlanTable(CViewerDlg& main, ScriptDialect dialect, const std::vector<std::s
     const std::string& quote = connection.GetIdentifierQuote();
     std::string list, selected;
     std::vector<std::string> quotedNames;
+    std::string usuals;
     bool listed = false, overriding = false;
     for (const CCatalogColumn& column : shape.columns) {
         listed = listed || column.generated || column.invisible || column.alwaysIdentity;
@@ -212,6 +263,7 @@ bool PlanTable(CViewerDlg& main, ScriptDialect dialect, const std::vector<std::s
         list += (list.empty() ? "" : ", ") + main.QuoteTableName(column.name);
         selected += (selected.empty() ? "" : ", ") + quoted;
         quotedNames.push_back(quoted);
+        usuals += column.usual;
         plan.numericAffinity.push_back(column.numericAffinity);
     }
     // Every table of the export is named, not only this one's children: a child's own children
@@ -247,6 +299,26 @@ bool PlanTable(CViewerDlg& main, ScriptDialect dialect, const std::vector<std::s
                 values += ", typeof(" + quotedNames[i] + ")";
             }
             classes += (from == 0 ? "printf('" : " || printf('") + format + "'" + values + ")";
+        }
+        // Most rows hold every value in its column's usual class: for them the letters are
+        // NULL, which spares SQLite the printf and the driver a text per row. The columns are
+        // described first, since whether integers and reals may share a letter depends on the
+        // kind the driver reads them in. Within SQLite's expression depth: up to 100 columns.
+        int ret = 0;
+        if (quotedNames.size() <= 100 &&
+            main.ExecuteStatement("Select " + selected + " From " + table + " Where 1 = 0", &ret) &&
+            main.GetColumnCount() == static_cast<int>(quotedNames.size())) {
+            std::string condition;
+            for (std::size_t i = 0; i < quotedNames.size(); ++i) {
+                char usual = usuals[i];
+                // Without its kind a number needs its own letter: bytes are the likelier guess.
+                if (usual == 'r' &&
+                    !NumberKeepsKind(connection, static_cast<int>(i) + 1, plan.numericAffinity[i]))
+                    usual = 'b';
+                plan.usualClasses += usual;
+                condition += (i == 0 ? "" : " And ") + UsualClassCondition(quotedNames[i], usual);
+            }
+            classes = "Case When " + condition + " Then Null Else " + classes + " End";
         }
         selected = classes + ", " + selected;
     }
@@ -310,11 +382,6 @@ void AppendStoredValue(std::string& line, char storage, COdbcConnection& connect
     AppendExportValue(line, kind, connection.GetColumnValue(column), dialect);
 }
 
-bool IsBinarySqlType(int sqlType)
-{
-    return sqlType == SQL_BINARY || sqlType == SQL_VARBINARY || sqlType == SQL_LONGVARBINARY;
-}
-
 // Reads the rows of one table as planned and hands every row's statement to put; counts the
 // rows.
 TableEnd ExportTable(CViewerDlg& main, const std::string& table, const CTablePlan& plan,
@@ -338,9 +405,7 @@ TableEnd ExportTable(CViewerDlg& main, const std::string& table, const CTablePla
         const auto at = static_cast<std::size_t>(i);
         kinds[at] = main.GetColumnType(i + skip);
         numericKind[at] = plan.storageClasses && at <= plan.numericAffinity.size() &&
-                          plan.numericAffinity[at - 1] &&
-                          kinds[at] != COdbcConnection::KindDefault &&
-                          !IsBinarySqlType(connection.GetColumnSqlType(i + skip));
+                          NumberKeepsKind(connection, i + skip, plan.numericAffinity[at - 1]);
     }
     const std::string& prefix = plan.insert;
     std::string line, classes;
@@ -348,8 +413,10 @@ TableEnd ExportTable(CViewerDlg& main, const std::string& table, const CTablePla
     while (Succeeded(r = reader.Fetch())) {
         line.assign(prefix);
         // A copy: reading the row's first values may move the connection's records.
-        if (skip)
-            classes.assign(connection.GetColumnValue(1).m_strText);
+        if (skip) {
+            const CColumnValue& letters = connection.GetColumnValue(1);
+            classes.assign(letters.m_bNull ? plan.usualClasses : letters.m_strText);
+        }
         for (int p = 1; p <= n; ++p) {
             const auto at = static_cast<std::size_t>(p);
             if (skip)
@@ -439,11 +506,10 @@ bool CTablesDlg::ExportTables(const std::function<void(const std::vector<std::st
 bool CTablesDlg::ExportSelectedTables()
 {
     CViewerDlg* main = m_pMainDlg;
-    return ExportTables(
-        [](const std::vector<std::string>&) {},
-        [main](const std::string& line) {
-            main->Output(line);
-            return true;
-        },
-        [](const std::string&) {}, [](const std::string&, long long) {});
+    return ExportTables([](const std::vector<std::string>&) {},
+                        [main](const std::string& line) {
+                            main->Output(line);
+                            return true;
+                        },
+                        [](const std::string&) {}, [](const std::string&, long long) {});
 }
