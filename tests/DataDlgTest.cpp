@@ -118,6 +118,15 @@ TEST_P(DataDlgTest, ShowsCopiesAndSavesEveryValueExactly)
             << "a temporary file stayed";
     }
     EXPECT_EQ(dlg.InfoDlg()->Entries().back(), "3 Zeilen nach " + csv.toStdString());
+    if (isPostgres()) {
+        // Dates and times the driver cannot hold come as the server writes them, as exported.
+        db().CreateTable("zeiten", {C{"t", "", "TIMESTAMP"}, C{"d", "", "DATE"}},
+                         {{"'infinity'", "'0044-03-15 BC'"}});
+        ClickButton(dlg, "IDC_SELECT");
+        CDataDlg* times = OpenData(dlg, "zeiten");
+        ASSERT_NE(times, nullptr);
+        EXPECT_EQ(CopyAll(*times), "t\td\ninfinity\t0044-03-15 BC\n");
+    }
     ClickButton(dlg, "IDC_CLIENTS");
     QTest::qWait(50);
     EXPECT_EQ(dlg.ClientCount(), 0) << "the data window outlived <Clients>";

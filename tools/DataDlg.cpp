@@ -1,6 +1,7 @@
 #include "tools/DataDlg.h"
 
 #include "log/SystemError.h"
+#include "tools/ExportSession.h"
 #include "tools/ExportValue.h"
 #include "tools/KeyedPages.h"
 #include "tools/ProgressDlg.h"
@@ -170,12 +171,21 @@ std::function<void()> CDataDlg::ExecuteOnWorker(const std::string& statement)
     // A driver that reads a whole result into memory gets a table in pages of its key.
     const bool paged = statement == m_defaultStatement && !m_odbc.StreamsResults() &&
                        DialectOf(m_odbc.GetDbmsName()) == ScriptDialect::MySQL;
+    std::string select = statement;
+    if (statement == m_defaultStatement &&
+        DialectOf(m_odbc.GetDbmsName()) == ScriptDialect::PostgreSQL &&
+        Succeeded(m_odbc.ExecDirect((statement + " Where 1 = 0").c_str()))) {
+        // The export's reading of dates and times: the server's own text.
+        const std::string cast = ServerTextSelect(m_odbc, m_odbc.GetColumnCount());
+        if (cast != "Select *")
+            select = cast + " From " + m_table;
+    }
     int r = 0;
     if (paged) {
         m_pages = std::make_unique<CKeyedPages>(m_odbc, "Select *", m_table);
         r = m_pages->Execute(true);
     } else {
-        r = m_odbc.ExecDirect(statement.c_str());
+        r = m_odbc.ExecDirect(select.c_str());
     }
     if (!Succeeded(r)) {
         std::string error;

@@ -69,8 +69,7 @@ bool CExportSession::Begin()
         return true;
     }
     // The user's values, and the character set in which the values reach the script.
-    if (!Succeeded(m_connection.ExecDirect(select.c_str())) ||
-        m_connection.Fetch() != SQL_SUCCESS)
+    if (!Succeeded(m_connection.ExecDirect(select.c_str())) || m_connection.Fetch() != SQL_SUCCESS)
         return false;
     std::vector<std::string> user;
     for (std::size_t i = 0; i <= count; ++i) {
@@ -82,16 +81,18 @@ bool CExportSession::Begin()
         if (user[i + 1] == settings[i].value)
             continue;
         // On the statement whose error the export reports.
-        const std::string set = std::string("Set ") + settings[i].name + " = " +
-                                Literal(settings[i].value);
+        const std::string set =
+            std::string("Set ") + settings[i].name + " = " + Literal(settings[i].value);
         if (!Succeeded(m_connection.ExecDirect(set.c_str())))
             return false;
         m_changed.emplace_back(settings[i].name, user[i + 1]);
     }
     if (m_dialect == ScriptDialect::PostgreSQL) {
         m_script = {"Set client_encoding = " + Literal(user[0]),
-                    "Set standard_conforming_strings = on", "Set DateStyle = ISO",
-                    "Set IntervalStyle = postgres", "Set extra_float_digits = 3",
+                    "Set standard_conforming_strings = on",
+                    "Set DateStyle = ISO",
+                    "Set IntervalStyle = postgres",
+                    "Set extra_float_digits = 3",
                     "Set lc_monetary = 'C'"};
     } else {
         // The target keeps its strictness; an id 0 stays 0 rather than drawing the next number,
@@ -110,4 +111,38 @@ void CExportSession::End()
     for (const auto& [name, value] : m_changed)
         m_connection.ExecAside(("Set " + name + " = " + Literal(value)).c_str());
     m_changed.clear();
+}
+
+namespace {
+
+bool IsDateOrTimeSqlType(int sqlType)
+{
+    switch (sqlType) {
+    case SQL_DATE:
+    case SQL_TIME:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_TIMESTAMP:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::string ServerTextSelect(COdbcConnection& connection, int columns)
+{
+    std::string select = "Select ";
+    bool any = false;
+    for (int i = 1; i <= columns; ++i) {
+        const bool cast = IsDateOrTimeSqlType(connection.GetColumnSqlType(i));
+        any = any || cast;
+        select +=
+            QuoteIdentifier(connection.GetColumnName(i, false), connection.GetIdentifierQuote());
+        select += cast ? "::text" : "";
+        select += i < columns ? ", " : "";
+    }
+    return any ? select : "Select *";
 }

@@ -36,3 +36,10 @@ private:
     std::vector<std::pair<std::string, std::string>> m_changed;
     std::vector<std::string> m_script;
 };
+
+// PostgreSQL's driver hands out a date or a time stamp only after taking it apart into a record
+// and writing it anew, which loses what the record cannot hold: BC, infinity, a year beyond 9999,
+// a time stamp's zone. Such columns of the result set just described are selected as the
+// server's own text instead: the same characters for every other value, and less work for the
+// driver. "Select *" when the table has none.
+std::string ServerTextSelect(COdbcConnection& connection, int columns);

@@ -27,41 +27,6 @@ bool Succeeded(int r)
     return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
 }
 
-bool IsDateOrTimeSqlType(int sqlType)
-{
-    switch (sqlType) {
-    case SQL_DATE:
-    case SQL_TIME:
-    case SQL_TIMESTAMP:
-    case SQL_TYPE_DATE:
-    case SQL_TYPE_TIME:
-    case SQL_TYPE_TIMESTAMP:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// PostgreSQL's driver hands out a date or a time stamp only after taking it apart into a record
-// and writing it anew, which loses what the record cannot hold: BC, infinity, a year beyond 9999,
-// a time stamp's zone. Such columns of the result set just described are selected as the
-// server's own text instead: the same characters for every other value, and less work for the
-// driver. "Select *" when the table has none.
-std::string ServerTextSelect(COdbcConnection& connection, int columns)
-{
-    std::string select = "Select ";
-    bool any = false;
-    for (int i = 1; i <= columns; ++i) {
-        const bool cast = IsDateOrTimeSqlType(connection.GetColumnSqlType(i));
-        any = any || cast;
-        select +=
-            QuoteIdentifier(connection.GetColumnName(i, false), connection.GetIdentifierQuote());
-        select += cast ? "::text" : "";
-        select += i < columns ? ", " : "";
-    }
-    return any ? select : "Select *";
-}
-
 // A column as the table's catalog describes it.
 struct CCatalogColumn
 {
