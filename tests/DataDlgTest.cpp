@@ -44,6 +44,18 @@ CDataDlg* OpenData(CViewerDlg& dlg, const char* name)
     return data;
 }
 
+// The main dialog without stored settings, logged on, its tables listed.
+std::unique_ptr<CViewerDlg> LoggedOn(const DataSource& source)
+{
+    QFile::remove(SettingsFile());
+    auto dlg = std::make_unique<CViewerDlg>();
+    dlg->show();
+    FillLogin(*dlg, source, source.password);
+    ClickButton(*dlg, "IDC_CONNECT");
+    ClickButton(*dlg, "IDC_SELECT");
+    return dlg;
+}
+
 void RunStatement(CDataDlg& data, const std::string& statement)
 {
     auto* line = Child<QLineEdit>(&data, "IDC_STATEMENT");
@@ -73,12 +85,8 @@ TEST_P(DataDlgTest, ShowsCopiesAndSavesEveryValueExactly)
                      {{"9007199254740993", "'Müller  '", "'ab'", db().BinaryLiteral("\x01\xff")},
                       {"-2", "'NULL'", "NULL", "NULL"},
                       {"3", "'Tab\tund \"Zitat\", Komma'", "'x'", "NULL"}});
-    QFile::remove(SettingsFile());
-    CViewerDlg dlg;
-    dlg.show();
-    FillLogin(dlg, db().source(), db().source().password);
-    ClickButton(dlg, "IDC_CONNECT");
-    ClickButton(dlg, "IDC_SELECT");
+    const std::unique_ptr<CViewerDlg> session = LoggedOn(db().source());
+    CViewerDlg& dlg = *session;
     CDataDlg* data = OpenData(dlg, "werte");
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->StatusText(), "3 Zeilen geladen");
@@ -144,12 +152,8 @@ TEST_P(DataDlgTest, FetchesLazilyRunsStatementsAndStops)
                         "ziffern a, ziffern b, ziffern c, ziffern d WHERE d.n < 2 OR (d.n = 2 AND "
                         "c.n < 5)"),
               "");
-    QFile::remove(SettingsFile());
-    CViewerDlg dlg;
-    dlg.show();
-    FillLogin(dlg, db().source(), db().source().password);
-    ClickButton(dlg, "IDC_CONNECT");
-    ClickButton(dlg, "IDC_SELECT");
+    const std::unique_ptr<CViewerDlg> session = LoggedOn(db().source());
+    CViewerDlg& dlg = *session;
     CDataDlg* data = OpenData(dlg, "viele");
     ASSERT_NE(data, nullptr);
     const CRowModel& model = data->Model();
