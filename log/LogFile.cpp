@@ -12,12 +12,15 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 constexpr std::uint64_t kRotateAbove = 1048576;
 constexpr std::int64_t kLookEveryMs = 100;
 constexpr std::size_t kKeepBufferUpTo = 64 * 1024;
+constexpr std::size_t kBatchBytes = 64 * 1024;
+constexpr std::int64_t kBatchMs = 100;
 
 } // namespace
 
@@ -25,12 +28,15 @@ CLogFile::CLogFile() = default;
 
 CLogFile::~CLogFile()
 {
+    FlushBatch();
     Close();
 }
 
 bool CLogFile::SetFileName(const std::string& path)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (path != m_strFileName) {
+        FlushBatch();
         Close();
         m_strFileName = path;
     }
@@ -63,8 +69,42 @@ std::string CLogFile::BackupPath(const std::string& path)
     return path + ".BAK";
 }
 
+bool CLogFile::SetBatching(bool on)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bBatching = on;
+    const bool written = FlushBatch();
+    return !std::exchange(m_bBatchFailed, false) && written;
+}
+
+void CLogFile::FlushStale()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_batch.empty() && CoarseMilliseconds() - m_batchSince >= kBatchMs && !FlushBatch())
+        m_bBatchFailed = true;
+}
+
+bool CLogFile::FlushBatch()
+{
+    if (m_batch.empty())
+        return true;
+    const bool written = m_fd >= 0 && WriteOut(m_batch);
+    m_nSize += written ? m_batch.size() : 0;
+    m_lastWrite = CoarseMilliseconds();
+    m_batch.clear();
+    if (m_batch.capacity() > 2 * kBatchBytes)
+        m_batch = std::string();
+    if (!written) {
+        const int failure = m_nLastErrno;
+        Close();
+        m_nLastErrno = failure;
+    }
+    return written;
+}
+
 bool CLogFile::WriteText(std::string_view text)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     // The out-of-memory report is written through here, so a failed allocation must not escape.
     try {
         // The path is looked at once per 100 ms, not per line: a file moved, deleted or replaced
@@ -76,6 +116,10 @@ bool CLogFile::WriteText(std::string_view text)
         };
         bool closedCleanly = true;
         const std::int64_t now = CoarseMilliseconds();
+        // Waiting lines belong to the file they were meant for, before it is looked at anew.
+        bool batchWritten = true;
+        if (m_fd >= 0 && (now >= m_nextLook || (m_bRegular && m_nSize > kRotateAbove)))
+            batchWritten = FlushBatch();
         if (m_fd >= 0 && now >= m_nextLook) {
             if (StillNamesOpenFile(file))
                 Remember(file, now);
@@ -97,7 +141,18 @@ bool CLogFile::WriteText(std::string_view text)
         }
 
         FormatLine(text);
-        const bool written = WriteFormattedLine();
+        closedCleanly = closedCleanly && batchWritten && !std::exchange(m_bBatchFailed, false);
+        if (m_bBatching) {
+            const bool alone = m_batch.empty() && now - m_lastWrite >= kBatchMs;
+            if (m_batch.empty())
+                m_batchSince = now;
+            m_batch.append(m_line);
+            if (!alone && m_batch.size() < kBatchBytes && now - m_batchSince < kBatchMs)
+                return closedCleanly;
+            return FlushBatch() && closedCleanly;
+        }
+        const bool written = WriteOut(m_line);
+        m_lastWrite = now;
         m_nSize += written ? m_line.size() : 0;
         if (m_line.capacity() > kKeepBufferUpTo)
             m_line = std::string();
@@ -259,11 +314,11 @@ void CLogFile::FormatLine(std::string_view text)
     m_line.append("\r\n");
 }
 
-bool CLogFile::WriteFormattedLine()
+bool CLogFile::WriteOut(std::string_view bytes)
 {
-    // One write per line, so lines of two processes appending to the file never mix.
+    // One write per line or batch, so lines of two processes appending to the file never mix.
     std::size_t done = 0;
-    m_nLastErrno = WriteAll(m_fd, m_line, &done);
+    m_nLastErrno = WriteAll(m_fd, bytes, &done);
     if (m_nLastErrno == 0)
         return true;
     // A torn line (a full disk) would run into the next one: take back what got in.

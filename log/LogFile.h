@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -22,6 +23,15 @@ public:
     bool WriteLine(const std::string& text);
     bool WriteLine(const char* text);
 
+    // While a command reports many lines, they go out in batches: a write per 64 KiB or per
+    // 100 ms instead of one per line, the system's cost of which is most of a logged line's. A
+    // line after a quiet spell goes out at once, so the line before a long wait is on disk.
+    // Switching it off writes what waits; false when that failed.
+    bool SetBatching(bool on);
+    // Writes the lines that have waited 100 ms or more; a timer's call, from any thread. A
+    // failure is told by the next WriteLine.
+    void FlushStale();
+
     static std::string BackupPath(const std::string& path);
     // Why the last line failed, in the system's words.
     std::string LastError() const;
@@ -37,7 +47,8 @@ private:
     bool Open(struct statx& file);
     bool Close();
     void FormatLine(std::string_view text);
-    bool WriteFormattedLine();
+    bool WriteOut(std::string_view bytes);
+    bool FlushBatch();
 
     std::string m_strFileName;
     int m_fd = -1;
@@ -51,6 +62,14 @@ private:
     std::uint32_t m_devMinor = 0;
     std::uint64_t m_ino = 0;
     std::string m_line;
+    // The batch: lines waiting to be written, since when, and whether writing one failed
+    // unheard.
+    std::mutex m_mutex;
+    bool m_bBatching = false;
+    std::string m_batch;
+    std::int64_t m_batchSince = 0;
+    std::int64_t m_lastWrite = 0;
+    bool m_bBatchFailed = false;
     std::time_t m_stampTime = 0;
     char m_stamp[96];
     std::size_t m_stampLength = 0;

@@ -221,6 +221,8 @@ private:
     // command runs.
     bool RunOnWorker(const std::function<void()>& work, const std::string& what);
     void ShowLine(const std::string& text);
+    // Tells in the window when the log stops or starts again taking lines.
+    void NoteLogWritten(bool written);
     void SetLogFileCaption(const std::string& path);
     void CreateToolWindows(const std::string& infoPlacement, const std::string& tabsPlacement);
     void OnSql();

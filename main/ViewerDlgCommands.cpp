@@ -109,10 +109,19 @@ bool CViewerDlg::RunOnWorker(const std::function<void()>& work, const std::strin
                 for (const std::string& line : lines)
                     m_pInfoDlg->AddLine(line);
         });
+    // A command's many lines reach the log in batches; those that wait go out within 100 ms.
+    m_logFile.SetBatching(true);
+    QTimer flusher;
+    connect(&flusher, &QTimer::timeout, this, [this] { m_logFile.FlushStale(); });
+    flusher.start(100);
     m_pCommand->Run(work);
+    flusher.stop();
+    const bool logged = m_logFile.SetBatching(false);
     m_bLastCancelled = m_pProgress->Cancelled();
     m_pCommand.reset();
     m_pProgress.reset();
+    if (m_bLogging)
+        NoteLogWritten(logged && m_bLogWritable);
     if (m_pInfoDlg)
         m_pInfoDlg->CatchUp();
     if (m_bQuitAfterCommand) {

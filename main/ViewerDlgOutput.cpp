@@ -10,18 +10,21 @@
 
 void CViewerDlg::Output(const std::string& text)
 {
-    if (m_bLogging) {
-        const bool written = m_logFile.WriteLine(text);
-        // Lines the log does not take would be gone unnoticed (the window keeps only the newest
-        // ones): the window says when the log stops taking them and when it takes them again.
-        if (written != m_bLogWritable) {
-            m_bLogWritable = written;
-            ShowLine(written ? "Log-Datei wieder beschreibbar: " + m_strLogPath
-                             : "Log-Datei nicht beschreibbar: " + m_strLogPath + " (" +
-                                   m_logFile.LastError() + ")");
-        }
-    }
+    if (m_bLogging)
+        NoteLogWritten(m_logFile.WriteLine(text));
     ShowLine(text);
+}
+
+void CViewerDlg::NoteLogWritten(bool written)
+{
+    // Lines the log does not take would be gone unnoticed (the window keeps only the newest
+    // ones): the window says when the log stops taking them and when it takes them again.
+    if (written != m_bLogWritable) {
+        m_bLogWritable = written;
+        ShowLine(written ? "Log-Datei wieder beschreibbar: " + m_strLogPath
+                         : "Log-Datei nicht beschreibbar: " + m_strLogPath + " (" +
+                               m_logFile.LastError() + ")");
+    }
 }
 
 void CViewerDlg::ShowLine(const std::string& text)

@@ -127,6 +127,41 @@ TEST_F(LogFileTest, LineWrittenShortFailsWithoutATrace)
     EXPECT_EQ(Unstamped(Path("app.log")), before + "danach\r\n") << "next line";
 }
 
+// A command's lines go out in batches, every one of them in its order: the first after a quiet
+// spell at once, the rest within 100 ms or at the end; a batch that does not fit is told and
+// leaves no part of itself behind.
+TEST_F(LogFileTest, BatchedLinesAllArriveInOrderAndAFailedBatchIsTold)
+{
+    m_log.SetFileName(Path("app.log"));
+    NextLook();
+    m_log.SetBatching(true);
+    ASSERT_TRUE(m_log.WriteLine("Select"));
+    EXPECT_EQ(Unstamped(Path("app.log")), "Select\r\n") << "the line before a wait";
+    std::string expected = "Select\r\n";
+    for (int i = 0; i < 3000; ++i) {
+        ASSERT_TRUE(m_log.WriteLine("Zeile " + std::to_string(i)));
+        expected += "Zeile " + std::to_string(i) + "\r\n";
+    }
+    NextLook();
+    m_log.FlushStale();
+    EXPECT_EQ(Unstamped(Path("app.log")), expected) << "lines waiting 100 ms";
+    ASSERT_TRUE(m_log.WriteLine("Ende")) << "after a quiet spell";
+    expected += "Ende\r\n";
+    EXPECT_TRUE(m_log.SetBatching(false)) << "the rest";
+    EXPECT_EQ(Unstamped(Path("app.log")), expected) << "the rest";
+
+    const std::string before = ReadAll(Path("app.log"));
+    m_log.SetBatching(true);
+    {
+        const FileSizeLimit cut(before.size() + 100);
+        for (int i = 0; i < 50; ++i)
+            m_log.WriteLine("zu viel " + std::to_string(i));
+        EXPECT_FALSE(m_log.SetBatching(false)) << "a batch beyond the disk";
+    }
+    EXPECT_EQ(m_log.LastError(), "Die Datei ist zu groß");
+    EXPECT_EQ(ReadAll(Path("app.log")).size(), before.size()) << "part of a batch stayed";
+}
+
 TEST_F(LogFileTest, MovedDeletedOrReplacedFileIsNoticedAtTheNextLook)
 {
     {
