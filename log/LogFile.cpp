@@ -142,30 +142,18 @@ bool CLogFile::WriteText(std::string_view text)
 
         FormatLine(text);
         closedCleanly = closedCleanly && batchWritten && !std::exchange(m_bBatchFailed, false);
-        if (m_bBatching) {
-            const bool alone = m_batch.empty() && now - m_lastWrite >= kBatchMs;
-            if (m_batch.empty())
-                m_batchSince = now;
-            m_batch.append(m_line);
-            if (!alone && m_batch.size() < kBatchBytes && now - m_batchSince < kBatchMs)
-                return closedCleanly;
-            return FlushBatch() && closedCleanly;
-        }
-        const bool written = WriteOut(m_line);
-        m_lastWrite = now;
-        m_nSize += written ? m_line.size() : 0;
+        // Without batching each line is a batch of its own. A failed write starts afresh with
+        // the next line instead of appending behind a broken one.
+        const bool alone = m_batch.empty() && now - m_lastWrite >= kBatchMs;
+        if (m_batch.empty())
+            m_batchSince = now;
+        m_batch.append(m_line);
         if (m_line.capacity() > kKeepBufferUpTo)
             m_line = std::string();
-        if (!written) {
-            // Start afresh with the next line instead of appending behind a broken one; the
-            // write's reason is the one to tell.
-            const int failure = m_nLastErrno;
-            Close();
-            m_nLastErrno = failure;
-            return false;
-        }
+        if (m_bBatching && !alone && m_batch.size() < kBatchBytes && now - m_batchSince < kBatchMs)
+            return closedCleanly;
         // A failed close may have lost earlier lines; the caller hears of it now.
-        return closedCleanly;
+        return FlushBatch() && closedCleanly;
     } catch (const std::exception&) {
         return false;
     }
