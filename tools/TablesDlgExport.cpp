@@ -187,20 +187,22 @@ bool NumberKeepsKind(COdbcConnection& connection, int column, bool numericAffini
            !IsBinarySqlType(connection.GetColumnSqlType(column));
 }
 
-// The condition under which a value's class letter may be replaced by its column's usual one:
-// 'r' (numbers, which the export writes alike whether integer or real where the number keeps
-// its kind) by a comparison with '' that only numbers pass, 't' and 'b' by where text and bytes
-// sort. Comparisons cost SQLite less than typeof(); NULL passes every one of them. The unary
-// plus takes the column's affinity off the comparison, which would otherwise try to make a
-// number of '' in every row.
-std::string UsualClassCondition(const std::string& quoted, char usual)
+// The condition under which a value's class letter is needed: it is not of its column's usual
+// class. 'r' (numbers, which the export writes alike whether integer or real where the number
+// keeps its kind), 't' and 'b' are told apart by where they sort: numbers before every text,
+// text before every blob, '' and x'' the least of each. NULL is of every class; its comparison
+// is NULL, which the Case takes as false. A comparison costs SQLite less than typeof(), and the
+// conditions joined by Or stop at the first value that needs the letters. The unary plus takes
+// the column's affinity off the comparison, which would otherwise try to make a number of '' in
+// every row, and Collate Binary keeps a column's own collation out of it.
+std::string UnusualClassCondition(const std::string& quoted, char usual)
 {
     const std::string value = "+" + quoted;
     if (usual == 'r')
-        return "(" + value + " < '' Collate Binary) Is Not 0";
+        return value + " >= '' Collate Binary";
     if (usual == 'b')
-        return "(" + value + " >= x'') Is Not 0";
-    return "(" + value + " >= '' Collate Binary And " + value + " < x'') Is Not 0";
+        return value + " < x''";
+    return value + " < '' Collate Binary Or " + value + " >= x''";
 }
 
 // Plans the select list and the insert's column list of tables[t] (every table of the export,
@@ -281,9 +283,9 @@ bool PlanTable(CViewerDlg& main, ScriptDialect dialect, const std::vector<std::s
                     !NumberKeepsKind(connection, static_cast<int>(i) + 1, plan.numericAffinity[i]))
                     usual = 'b';
                 plan.usualClasses += usual;
-                condition += (i == 0 ? "" : " And ") + UsualClassCondition(quotedNames[i], usual);
+                condition += (i == 0 ? "" : " Or ") + UnusualClassCondition(quotedNames[i], usual);
             }
-            classes = "Case When " + condition + " Then Null Else " + classes + " End";
+            classes = "Case When " + condition + " Then " + classes + " End";
         }
         selected = classes + ", " + selected;
     }
