@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <clocale>
 #include <cstring>
+#include <fcntl.h>
 #include <locale.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -52,4 +54,16 @@ int SyncData(int fd)
 {
     // A file system that cannot sync says so with EINVAL; its data is as safe as it gets.
     return ::fdatasync(fd) == 0 || errno == EINVAL ? 0 : errno;
+}
+
+int HoldReplacedFile(const std::string& path)
+{
+    // O_PATH needs no right to read the file and opens no device.
+    return ::open(path.c_str(), O_PATH | O_CLOEXEC);
+}
+
+void ReleaseReplacedFile(int fd)
+{
+    if (fd >= 0)
+        std::thread([fd] { ::close(fd); }).detach();
 }

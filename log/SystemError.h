@@ -14,3 +14,11 @@ int WriteAll(int fd, std::string_view bytes, std::size_t* written = nullptr);
 
 // Waits until the disk holds what was written to fd: 0, or why it cannot.
 int SyncData(int fd);
+
+// Holds the file that a save to path is about to replace (-1 where there is none), so that the
+// rename over it only swaps names: the system frees a file's blocks when the last reference to
+// it goes, which for a file of some MiB kept the rename, and the user, waiting 10 ms and more.
+int HoldReplacedFile(const std::string& path);
+
+// Lets go of what HoldReplacedFile held, on a thread of its own that nobody waits for.
+void ReleaseReplacedFile(int fd);

@@ -399,6 +399,27 @@ TEST_P(CommandsTest, FileExportStoppedOrFailedKeepsTheOldFile)
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"alt.sql"})
             << fault;
     }
+    // A whole export replaces the old file, which the program then lets go of: a reference kept
+    // would keep its blocks taken until the program ends.
+    dlg.TablesDlg()->FillTables({"zehn"});
+    SelectTables(dlg, {"zehn"});
+    dlg.InfoDlg()->ClearLines();
+    dlg.RunCommand([&] { dlg.TablesDlg()->ExportSelectedTablesToFile(path); });
+    EXPECT_EQ(dlg.InfoDlg()->Entries().back(), "10 Zeilen nach " + path) << "whole";
+    EXPECT_EQ(ReadFileBytes(QString::fromStdString(path)).rfind("-- Tavrin: Export aus ", 0), 0u)
+        << "whole";
+    const auto heldReplaced = [&path] {
+        const QDir fds("/proc/self/fd");
+        for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System)) {
+            const QString target = QFile::symLinkTarget(fds.filePath(fd));
+            if (target.toStdString() == path + " (deleted)")
+                return true;
+        }
+        return false;
+    };
+    for (int waited = 0; heldReplaced() && waited < 2000; waited += 10)
+        QTest::qWait(10);
+    EXPECT_FALSE(heldReplaced()) << "the replaced file is still held";
 }
 
 INSTANTIATE_DRIVER_SUITE(CommandsTest);

@@ -361,11 +361,13 @@ void CDataDlg::WriteCsv(const std::string& path)
         file.cancelWriting();
         return fail(SystemErrorText(failure));
     }
+    const int replaced = HoldReplacedFile(path);
     errno = 0;
-    if (!file.commit()) {
-        failure = errno;
+    const bool committed = file.commit();
+    failure = errno;
+    ReleaseReplacedFile(replaced);
+    if (!committed)
         return fail(failure ? SystemErrorText(failure) : file.errorString().toStdString());
-    }
     const std::string done = std::to_string(m_model.LoadedRows()) + " Zeilen nach " + path;
     m_ui->IDC_STATUS->setText(QString::fromStdString(done));
     Tell({done});

@@ -212,7 +212,9 @@ void CSqlDlg::OnSaveScript()
         file.cancelWriting();
         return;
     }
+    const int replaced = HoldReplacedFile(file.fileName().toStdString());
     file.commit();
+    ReleaseReplacedFile(replaced);
 }
 
 void CSqlDlg::OnOK()

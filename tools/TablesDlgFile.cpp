@@ -80,12 +80,14 @@ bool CTablesDlg::ExportSelectedTablesToFile(const std::string& path)
         file.cancelWriting();
         return false;
     }
+    const int replaced = HoldReplacedFile(path);
     errno = 0;
-    if (!file.commit()) {
-        // The rename's reason; the commit has removed the file it wrote.
-        failure = errno;
+    const bool committed = file.commit();
+    // The rename's reason; the commit has removed the file it wrote.
+    failure = errno;
+    ReleaseReplacedFile(replaced);
+    if (!committed)
         return fail(failure ? SystemErrorText(failure) : file.errorString().toStdString());
-    }
     for (const std::string& line : written)
         main.Output(line);
     return true;
