@@ -111,13 +111,23 @@ TEST_F(SqlDlgTest, ScriptsLoadAndSaveWithCrLf)
             else if (!path.isEmpty() && Modals(accept, answer, chooser) != 1)
                 ADD_FAILURE() << "no question before replacing"; // asked after adding ".sql"
         };
+        // A save that failed says so, naming the file and the system's reason.
+        QString told;
+        const auto handle = [&](QWidget* modal) {
+            if (modal->objectName() == "IDD_SCRIPTNOTSAVED")
+                told = qobject_cast<QMessageBox*>(modal)->text();
+            else
+                choose(modal);
+        };
         Run(mode == '<' ? "SELECT vorher" : in, [&](CSqlDlg& dlg) {
             const FileSizeLimit limit(mode == '#' ? 64 * 1024 : RLIM_INFINITY);
             const char* button = mode == '<' ? "IDC_LOADSCRIPT" : "IDC_SAVESCRIPT";
-            Modals([&] { Child<QPushButton>(&dlg, button)->click(); }, choose, &dlg);
+            Modals([&] { Child<QPushButton>(&dlg, button)->click(); }, handle, &dlg);
         });
         EXPECT_TRUE(out == (mode == '<' ? m_main->SqlText() : ReadFileBytes(target)))
             << name.toStdString();
+        const QString failed = "Das Skript wurde nicht gespeichert.\n\n" + target + ": ";
+        EXPECT_EQ(told, mode == '#' ? failed + "Die Datei ist zu groß" : "") << name.toStdString();
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"ziel.sql"});
     }
 }

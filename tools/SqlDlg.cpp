@@ -6,10 +6,12 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QTextDocument>
+#include <cerrno>
 
 // The statement text breaks its lines with CR LF, as a Windows edit control does: that is the
 // form the main dialog executes and logs, the history keeps and script files hold. Qt's document
@@ -204,17 +206,34 @@ void CSqlDlg::OnSaveScript()
     // Written beside the target and renamed over it only when every byte is on the disk, so a
     // failed write leaves no half script and an existing one untouched. Unbuffered: the writes
     // are the system's own, and a short one is never taken for a whole one.
-    QSaveFile file(chooser.selectedFiles().constFirst());
+    const QString path = chooser.selectedFiles().constFirst();
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return;
+    // A script the user believes saved would be lost with the dialog: a failed write is told.
+    const auto notSaved = [this, &path](const std::string& reason) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        "Das Skript wurde nicht gespeichert.\n\n" + path + ": " +
+                            QString::fromStdString(reason),
+                        QMessageBox::Ok, this);
+        box.setObjectName("IDD_SCRIPTNOTSAVED");
+        box.exec();
+    };
     const std::string text = FromEditor(*m_ui->IDC_SQLTEXT);
-    if (WriteAll(file.handle(), text) != 0 || SyncData(file.handle()) != 0) {
+    int failure = WriteAll(file.handle(), text);
+    if (failure == 0)
+        failure = SyncData(file.handle());
+    if (failure != 0) {
         file.cancelWriting();
-        return;
+        return notSaved(SystemErrorText(failure));
     }
-    const int replaced = HoldReplacedFile(file.fileName().toStdString());
-    file.commit();
+    const int replaced = HoldReplacedFile(path.toStdString());
+    errno = 0;
+    const bool committed = file.commit();
+    failure = errno;
     ReleaseReplacedFile(replaced);
+    if (!committed)
+        notSaved(failure ? SystemErrorText(failure) : file.errorString().toStdString());
 }
 
 void CSqlDlg::OnOK()
