@@ -348,11 +348,32 @@ TEST_P(CommandsTest, FileExportStoppedOrFailedKeepsTheOldFile)
     CViewerDlg dlg;
     dlg.show();
     ConnectAndSelect(dlg, db().source());
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("alt.sql").toStdString(), old = "-- alt\n";
+    // A whole export replaces the old file, which the program then lets go of: a reference kept
+    // would keep its blocks taken until the program ends.
+    WriteFileBytes(QString::fromStdString(path), old);
+    dlg.TablesDlg()->FillTables({"zehn"});
+    SelectTables(dlg, {"zehn"});
+    dlg.RunCommand([&] { dlg.TablesDlg()->ExportSelectedTablesToFile(path); });
+    EXPECT_EQ(dlg.InfoDlg()->Entries().back(), "10 Zeilen nach " + path) << "whole";
+    EXPECT_EQ(ReadFileBytes(QString::fromStdString(path)).rfind("-- Tavrin: Export aus ", 0), 0u)
+        << "whole";
+    const auto heldReplaced = [&path] {
+        const QDir fds("/proc/self/fd");
+        for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System)) {
+            const QString target = QFile::symLinkTarget(fds.filePath(fd));
+            if (target.toStdString() == path + " (deleted)")
+                return true;
+        }
+        return false;
+    };
+    for (int waited = 0; heldReplaced() && waited < 2000; waited += 10)
+        QTest::qWait(10);
+    EXPECT_FALSE(heldReplaced()) << "the replaced file is still held";
     // No line may tell of the rows of zehn, which come before the fault; danach is never read.
     dlg.TablesDlg()->FillTables({"zehn", "viele", "danach"});
     SelectTables(dlg, {"zehn", "viele", "danach"});
-    QTemporaryDir dir;
-    const std::string path = dir.filePath("alt.sql").toStdString(), old = "-- alt\n";
     // The server going away ends the session's every connection but the test's own.
     const auto serverGone = [this] {
         if (isPostgres()) {
@@ -399,27 +420,6 @@ TEST_P(CommandsTest, FileExportStoppedOrFailedKeepsTheOldFile)
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"alt.sql"})
             << fault;
     }
-    // A whole export replaces the old file, which the program then lets go of: a reference kept
-    // would keep its blocks taken until the program ends.
-    dlg.TablesDlg()->FillTables({"zehn"});
-    SelectTables(dlg, {"zehn"});
-    dlg.InfoDlg()->ClearLines();
-    dlg.RunCommand([&] { dlg.TablesDlg()->ExportSelectedTablesToFile(path); });
-    EXPECT_EQ(dlg.InfoDlg()->Entries().back(), "10 Zeilen nach " + path) << "whole";
-    EXPECT_EQ(ReadFileBytes(QString::fromStdString(path)).rfind("-- Tavrin: Export aus ", 0), 0u)
-        << "whole";
-    const auto heldReplaced = [&path] {
-        const QDir fds("/proc/self/fd");
-        for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System)) {
-            const QString target = QFile::symLinkTarget(fds.filePath(fd));
-            if (target.toStdString() == path + " (deleted)")
-                return true;
-        }
-        return false;
-    };
-    for (int waited = 0; heldReplaced() && waited < 2000; waited += 10)
-        QTest::qWait(10);
-    EXPECT_FALSE(heldReplaced()) << "the replaced file is still held";
 }
 
 INSTANTIATE_DRIVER_SUITE(CommandsTest);

@@ -210,9 +210,12 @@ bool CKeyedPages::FindKey()
     m_keyColumns.clear();
     for (const CKeyColumn& part : m_key) {
         m_orderBy += (m_orderBy.empty() ? "" : ", ") + part.quoted;
+        // A number comes as its digits in any case; a cast would cost the server a string per
+        // row.
         m_keyColumns += part.literal == Literal::Text || part.literal == Literal::Bytes
                             ? ", Hex(" + part.quoted + ")"
-                            : ", Cast(" + part.quoted + " As Char)";
+                        : part.literal == Literal::Number ? ", " + part.quoted
+                                                          : ", Cast(" + part.quoted + " As Char)";
     }
     return true;
 }
