@@ -8,6 +8,8 @@ program's output in $TAVRIN_JOURNEY_OUT."""
 import contextlib
 import os
 import pathlib
+import resource
+import signal
 import shutil
 import sqlite3
 import subprocess
@@ -55,7 +57,7 @@ class Desktop:
         self.work = tempfile.mkdtemp(prefix="tavrin-journey-")
         self.log = os.path.join(self.work, "journey.log")
         self.settings = os.path.join(self.work, ".config", "Brenkow", "Tavrin.conf")
-        self.processes, self.app = [], None
+        self.processes, self.app, self.file_size_limit = [], None, None
         os.makedirs(os.path.dirname(self.settings))
         os.makedirs(os.path.join(self.work, "runtime"), mode=0o700)
         self.env = {k: v for k, v in os.environ.items()
@@ -80,10 +82,17 @@ class Desktop:
     def write(self, name, text):
         pathlib.Path(self.work, name).write_text(text, encoding="utf-8")
 
-    def spawn(self, command, output):
+    def spawn(self, command, output, file_size_limit=None):
+        def limit():
+            # A disk that is full for every file larger than the limit: a write beyond it fails
+            # with EFBIG instead of ending the program.
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (file_size_limit, file_size_limit))
+
         process = subprocess.Popen(command, env=self.env, cwd=self.work, stdin=subprocess.DEVNULL,
                                    stdout=open(os.path.join(self.work, output), "wb"),
-                                   stderr=subprocess.STDOUT, pass_fds=())
+                                   stderr=subprocess.STDOUT, pass_fds=(),
+                                   preexec_fn=limit if file_size_limit else None)
         self.processes.append(process)
         return process
 
@@ -131,7 +140,7 @@ class Desktop:
         return dict(line.strip().split("=", 1) for line in lines if "=" in line)
 
     def start(self):
-        self.app = self.spawn([self.program], "tavrin.out")
+        self.app = self.spawn([self.program], "tavrin.out", self.file_size_limit)
         return self.window("Tablinse")
 
     def windows(self, title):
@@ -393,6 +402,47 @@ def sqlcancel(d):
     d.logged("Insert Into alpha Values (2,'Köln')")
 
 
+def skript(d):
+    """The SQL dialog loads a script of 100 KiB and saves it over an existing file on a disk that
+    takes 64 KiB a file: a message says so, and the old file stays. A short script is saved."""
+    big = "".join(f"SELECT {i};\n" for i in range(9000))
+    d.write("gross.sql", big)
+    d.write("alt.sql", "alt\n")
+    d.file_size_limit = 64 * 1024
+    main, _ = logged_on(d)
+    d.keys(main, "alt+q")
+    sql = d.window("SQL-Abfrage")
+
+    def choose(path, title):
+        d.keys(d.window(title), "ctrl+a")
+        d.run("xdotool", "type", "--delay", "20", os.path.join(d.work, path))
+        d.run("xdotool", "key", "Return")
+
+    d.keys(sql, "alt+l")
+    choose("gross.sql", "Öffnen")
+    d.gone("Öffnen")
+    d.keys(sql, "alt+s")
+    choose("alt.sql", "Speichern unter")
+    d.wait("the question to replace", lambda: len(d.windows("Speichern unter")) == 2)
+    d.run("xdotool", "key", "alt+j")
+    d.wait("the message that the script was not saved",
+           lambda: len(d.windows("SQL-Abfrage")) == 2)
+    with open(os.path.join(d.work, "alt.sql")) as f:
+        check(f.read() == "alt\n", "the existing file changed")
+    check(not [n for n in os.listdir(d.work) if n.startswith("alt.sql.")], "a temporary file stayed")
+    d.run("xdotool", "key", "Return")
+    d.wait("the message closed", lambda: len(d.windows("SQL-Abfrage")) == 1)
+    d.click(sql, 200, 60)
+    d.keys(sql, "ctrl+a")
+    d.run("xdotool", "type", "--delay", "20", "SELECT 2")
+    d.keys(sql, "alt+s")
+    choose("neu.sql", "Speichern unter")
+    d.gone("Speichern unter")
+    d.wait("the saved script", lambda: os.path.exists(os.path.join(d.work, "neu.sql")))
+    with open(os.path.join(d.work, "neu.sql"), "rb") as f:
+        check(f.read() == b"SELECT 2", "the short script was not saved as typed")
+
+
 def data(d):
     """Ctrl+F and a part of the name leave one table in Tabellen; a double-click on it opens its
     rows in a grid, and Ctrl+A, Ctrl+C put them on the clipboard exactly. Escape closes it."""
@@ -436,7 +486,7 @@ def quelle(d):
 
 
 JOURNEYS = {f.__name__: f for f in (export, struktur, toolwindows, copy, firststart, absurd,
-                                    cancel, sqlcancel, data, quelle)}
+                                    cancel, sqlcancel, skript, data, quelle)}
 
 
 def main():
