@@ -147,7 +147,9 @@ class Desktop:
         """The visible windows with exactly this title (xdotool ignores case)."""
         found = self.run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$",
                          check=False).split()
-        return [w for w in found if self.run("xdotool", "getwindowname", w).strip() == title]
+        # A window may be gone by the time its name is asked for: it then has none.
+        return [w for w in found
+                if self.run("xdotool", "getwindowname", w, check=False).strip() == title]
 
     def window(self, title):
         return self.wait(f"window {title}", lambda: self.windows(title))[0]
