@@ -5,6 +5,7 @@
 #include "tools/ExportValue.h"
 #include "tools/KeyedPages.h"
 #include "tools/ProgressDlg.h"
+#include "tools/SaveFile.h"
 #include "ui_IDD_DATA.h"
 
 #include <QAction>
@@ -361,13 +362,8 @@ void CDataDlg::WriteCsv(const std::string& path)
         file.cancelWriting();
         return fail(SystemErrorText(failure));
     }
-    const int replaced = HoldReplacedFile(path);
-    errno = 0;
-    const bool committed = file.commit();
-    failure = errno;
-    ReleaseReplacedFile(replaced);
-    if (!committed)
-        return fail(failure ? SystemErrorText(failure) : file.errorString().toStdString());
+    if (const std::string reason = CommitSaveFile(file); !reason.empty())
+        return fail(reason);
     const std::string done = std::to_string(m_model.LoadedRows()) + " Zeilen nach " + path;
     m_ui->IDC_STATUS->setText(QString::fromStdString(done));
     Tell({done});

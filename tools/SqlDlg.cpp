@@ -2,6 +2,7 @@
 
 #include "log/SystemError.h"
 #include "main/ViewerDlg.h"
+#include "tools/SaveFile.h"
 #include "ui_IDD_SQL.h"
 
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QTextDocument>
-#include <cerrno>
 
 // The statement text breaks its lines with CR LF, as a Windows edit control does: that is the
 // form the main dialog executes and logs, the history keeps and script files hold. Qt's document
@@ -227,13 +227,8 @@ void CSqlDlg::OnSaveScript()
         file.cancelWriting();
         return notSaved(SystemErrorText(failure));
     }
-    const int replaced = HoldReplacedFile(path.toStdString());
-    errno = 0;
-    const bool committed = file.commit();
-    failure = errno;
-    ReleaseReplacedFile(replaced);
-    if (!committed)
-        notSaved(failure ? SystemErrorText(failure) : file.errorString().toStdString());
+    if (const std::string reason = CommitSaveFile(file); !reason.empty())
+        notSaved(reason);
 }
 
 void CSqlDlg::OnOK()

@@ -2,6 +2,7 @@
 
 #include "log/SystemError.h"
 #include "main/ViewerDlg.h"
+#include "tools/SaveFile.h"
 #include "tools/TablesDlg.h"
 
 #include <QDateTime>
@@ -80,14 +81,8 @@ bool CTablesDlg::ExportSelectedTablesToFile(const std::string& path)
         file.cancelWriting();
         return false;
     }
-    const int replaced = HoldReplacedFile(path);
-    errno = 0;
-    const bool committed = file.commit();
-    // The rename's reason; the commit has removed the file it wrote.
-    failure = errno;
-    ReleaseReplacedFile(replaced);
-    if (!committed)
-        return fail(failure ? SystemErrorText(failure) : file.errorString().toStdString());
+    if (const std::string reason = CommitSaveFile(file); !reason.empty())
+        return fail(reason);
     for (const std::string& line : written)
         main.Output(line);
     return true;
