@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <locale.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -64,6 +65,12 @@ int HoldReplacedFile(const std::string& path)
 
 void ReleaseReplacedFile(int fd)
 {
-    if (fd >= 0)
+    if (fd < 0)
+        return;
+    try {
         std::thread([fd] { ::close(fd); }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the caller waits for the blocks after all.
+        ::close(fd);
+    }
 }
